@@ -1,0 +1,88 @@
+// The diagnostic log: the line byte for byte, opt-in by an existing regular
+// file, and refusal of a link or FIFO planted at the path.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include "support/fixtures.h"
+
+namespace twtest {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kLabel = "\xB7\xB5\xBB\xD8\xC2\xEB";
+
+struct LineCase {
+  const char* text;
+  int32_t value;
+  std::string after_timestamp;  // what follows "YYYY-MM-DD hh:mm:ss"
+};
+
+class LogLine : public ::testing::TestWithParam<LineCase> {
+ protected:
+  LogPathGuard guard_;
+};
+
+TEST_P(LogLine, IsWrittenByteForByte) {
+  LogPathGuard::CreateEmpty();
+  EXPECT_EQ(writeLog(GetParam().text, GetParam().value), 0);
+  const std::string line = LogPathGuard::Contents();
+  ASSERT_GE(line.size(), 19u);
+  EXPECT_TRUE(std::regex_match(line.substr(0, 19), std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")))
+      << line;
+  EXPECT_EQ(Hex(reinterpret_cast<const uint8_t*>(line.data()) + 19, line.size() - 19),
+            Hex(reinterpret_cast<const uint8_t*>(GetParam().after_timestamp.data()),
+                GetParam().after_timestamp.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, LogLine,
+    ::testing::Values(LineCase{"abc", 0x6A, ": abc " + kLabel + "=  6A\r\n"},
+                      LineCase{"", 0x9000, ":  " + kLabel + "=9000\r\n"},
+                      LineCase{"x", 0x12345, ": x " + kLabel + "=12345\r\n"},
+                      LineCase{"x", -1, ": x " + kLabel + "=FFFFFFFF\r\n"},
+                      LineCase{"x", 0, ": x " + kLabel + "=   0\r\n"},
+                      LineCase{"\xC9\xFA", 0xabc, ": \xC9\xFA " + kLabel + "= ABC\r\n"}));
+
+TEST(Log, LinesAreAppended) {
+  LogPathGuard guard;
+  { std::ofstream(LogPathGuard::kPath, std::ios::binary) << "earlier\r\n"; }
+  writeLog("one", 1);
+  writeLog("two", 2);
+  const std::string all = LogPathGuard::Contents();
+  EXPECT_EQ(all.rfind("earlier\r\n", 0), 0u);
+  EXPECT_NE(all.find("one " + kLabel + "=   1\r\n"), std::string::npos);
+  EXPECT_NE(all.find("two " + kLabel + "=   2\r\n"), std::string::npos);
+}
+
+TEST(Log, MissingFileIsNotCreated) {
+  LogPathGuard guard;
+  EXPECT_EQ(writeLog("abc", 1), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(LogPathGuard::kPath)));
+}
+
+TEST(Log, SymlinkAtThePathIsRefused) {
+  LogPathGuard guard;
+  const fs::path target = fs::temp_directory_path() / ("tarnwick-log-target-" + std::to_string(::getpid()));
+  { std::ofstream(target, std::ios::binary) << "keep"; }
+  fs::create_symlink(target, LogPathGuard::kPath);
+  EXPECT_EQ(writeLog("abc", 1), 0);
+  std::ifstream in(target, std::ios::binary);
+  std::string contents((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(contents, "keep");
+  fs::remove(target);
+}
+
+TEST(Log, FifoAtThePathIsRefusedWithoutBlocking) {
+  LogPathGuard guard;
+  ASSERT_EQ(::mkfifo(LogPathGuard::kPath, 0600), 0);
+  EXPECT_EQ(writeLog("abc", 1), 0);
+}
+
+}  // namespace
+}  // namespace twtest
