@@ -1,0 +1,60 @@
+// The virtual card: a card operating system that takes one command APDU at a
+// time and answers with data and SW1 SW2, and whose persistent state can be
+// saved to and restored from a byte image.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace tarnwick::vcard {
+
+struct Answer {
+  std::vector<uint8_t> data;  // never more than 255 bytes
+  uint16_t sw = 0x9000;
+};
+
+struct CardOptions {
+  // How many polls a card busy with a key-pair generation or an erase
+  // answers "busy" before it answers 0x6D00 again.
+  int busy_polls = 3;
+};
+
+class Card {
+ public:
+  // A fresh card with the default profile (docs/virtual-card.md).
+  explicit Card(CardOptions options = {});
+  ~Card();
+  Card(Card&&) noexcept;
+  Card& operator=(Card&&) noexcept;
+  Card(const Card&) = delete;
+  Card& operator=(const Card&) = delete;
+
+  // Processes one command APDU of len bytes. Malformed input of any kind is
+  // answered with a status word; it never crashes or corrupts the card.
+  Answer Process(const uint8_t* apdu, std::size_t len);
+
+  // Power-up: clears the security state, the current file, the challenge and
+  // any pending long command. Persistent contents are kept.
+  void Reset();
+
+  // True when a command since the last call changed persistent state; the
+  // driver then saves the image.
+  bool TakeChanged();
+
+  // The persistent state (files, passphrases and their counters, keys, RSA
+  // key slots) as a self-describing byte image, and its inverse. Load
+  // refuses a malformed image with nullopt.
+  std::vector<uint8_t> SaveImage() const;
+  static std::optional<Card> LoadImage(const uint8_t* image, std::size_t len,
+                                       CardOptions options = {});
+
+ private:
+  struct State;
+  explicit Card(std::unique_ptr<State> state);
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace tarnwick::vcard
