@@ -8,9 +8,6 @@ set(NOT_BUILT_YET
   VerifyPassphrase SetPassphrase KeyUnblock AddKey ModifyKey GetChallenge ExternAuth ExtAuth
   TriDesEncrypt DesEncrypt DesDecrypt IC_TriDesEncrypt
   # card RSA
-  rsaPrivateSign rsaPublicVerifyUsePKFile rsaPublicEncryptUsePKFile rsaPrivateDecrypt
-  rsaPublicEncrypt rsaPublicVerify WritePublicKey RsaGenerateKeyPair OfflineRsaGenerateKeyPair
-  MyRsaGeneratekey IntegerDERDecode
   # block cipher and digests
   Cdea_Genkey Cdea_Encrypt Cdea_Decrypt Cdea_GenMK Cdea_Command Cdea_InMK Cdea_OutMK
   SHA_Compress softDHADigest QorDigestProc
