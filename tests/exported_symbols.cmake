@@ -3,7 +3,6 @@
 # declared function must be defined unless it is listed as not built yet.
 set(NOT_BUILT_YET
   # card file system
-  SelectFile ReadBin UpdateBin AppendRecord ReadRecord WriteRecord Createfile CreateMFfile EraseDF
   # security state and DES
   VerifyPassphrase SetPassphrase KeyUnblock AddKey ModifyKey GetChallenge ExternAuth ExtAuth
   TriDesEncrypt DesEncrypt DesDecrypt IC_TriDesEncrypt
