@@ -4,8 +4,6 @@
 set(NOT_BUILT_YET
   # card file system
   # security state and DES
-  VerifyPassphrase SetPassphrase KeyUnblock AddKey ModifyKey GetChallenge ExternAuth ExtAuth
-  TriDesEncrypt DesEncrypt DesDecrypt IC_TriDesEncrypt
   # card RSA
   rsaPrivateSign rsaPublicVerifyUsePKFile rsaPublicEncryptUsePKFile rsaPrivateDecrypt
   rsaPublicEncrypt rsaPublicVerify WritePublicKey RsaGenerateKeyPair OfflineRsaGenerateKeyPair
