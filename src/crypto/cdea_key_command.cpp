@@ -35,8 +35,8 @@ extern "C" TW_API int32_t Cdea_GenMK(tw_handle_t reader, int32_t mode, const uin
 extern "C" TW_API int32_t Cdea_InMK(tw_handle_t reader, const uint8_t* data, int32_t len,
                                     int32_t mode, const uint8_t* in, int32_t in_len, uint8_t* rsp,
                                     uint8_t* rsp_len, uint8_t* out, int32_t* count, int32_t p2) {
-  const int32_t key_p2 = static_cast<uint8_t>(mode) != 0 ? static_cast<uint8_t>(p2) : 0;
-  const int32_t status = Cdea_GenMK(reader, mode, data, len, rsp, rsp_len, key_p2);
+  // The key command sends P2 = 0 in mode 0 whatever p2 holds.
+  const int32_t status = Cdea_GenMK(reader, mode, data, len, rsp, rsp_len, p2);
   if (status != tarnwick::sw::kSuccess) return status;
   return Cdea_Command(reader, in, in_len, out, count);
 }
