@@ -3,7 +3,7 @@
 
 It follows the digest's definition step by step (explicit padding, the full
 80-word schedule, all four chaining words updated after every step) and
-prints the known answers that digest_test.cpp holds as fixtures. Run it
+prints the known answers that digest_soft_test.cpp holds as fixtures. Run it
 again only to re-derive those fixtures: python3 digest_reference.py
 """
 
