@@ -9,8 +9,6 @@ set(NOT_BUILT_YET
   rsaPublicEncrypt rsaPublicVerify WritePublicKey RsaGenerateKeyPair OfflineRsaGenerateKeyPair
   MyRsaGeneratekey IntegerDERDecode
   # block cipher and digests
-  Cdea_Genkey Cdea_Encrypt Cdea_Decrypt Cdea_GenMK Cdea_Command Cdea_InMK Cdea_OutMK
-  SHA_Compress softDHADigest QorDigestProc
   # end
 )
 
