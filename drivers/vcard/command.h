@@ -25,8 +25,6 @@ struct Command {
 
   // A frame with a data field and no Le: Lc bytes, or the header with P3 = 0.
   bool CarriesDataOnly() const { return header_only ? p3 == 0 : !trailing_le; }
-  // A header-only frame with a non-zero Le.
-  bool AsksForData() const { return header_only && p3 != 0; }
   // Ne, the most answer bytes the host takes (Le 0x00 stands for 256), or
   // nullopt when the frame names none.
   std::optional<std::size_t> Ne() const;

@@ -67,8 +67,13 @@ void WriteKey(Writer& w, uint8_t id, const Key& k) {
 void WriteRsaSlot(Writer& w, const std::optional<RsaPrivateKey>& key) {
   w.U8(key ? 1 : 0);
   if (!key) return;
-  for (auto part : {std::span<const uint8_t>(key->n), std::span<const uint8_t>(key->d)}) w.Bytes(part);
-  for (const auto* part : {&key->p, &key->q, &key->dp, &key->dq, &key->qinv}) w.Bytes(*part);
+  w.Bytes(key->n);
+  w.Bytes(key->d);
+  w.Bytes(key->p);
+  w.Bytes(key->q);
+  w.Bytes(key->dp);
+  w.Bytes(key->dq);
+  w.Bytes(key->qinv);
 }
 
 std::vector<uint8_t> Body(const Persistent& card) {

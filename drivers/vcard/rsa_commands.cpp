@@ -44,13 +44,11 @@ PublicKeyRef PublicKey(CardState& state, uint8_t p2) {
   return {std::move(key), sw::kOk};
 }
 
-bool TakesData(const Command& c) { return c.CarriesDataOnly(); }
-
 }  // namespace
 
 Answer RsaSign(CardState& state, const Command& c) {
   if (c.p1 != 0x00) return Status(sw::kWrongP1P2);
-  if (!TakesData(c)) return Status(sw::kWrongLength);
+  if (!c.CarriesDataOnly()) return Status(sw::kWrongLength);
   PrivateKeyRef ref = SlotKey(state, c.p2);
   if (ref.key == nullptr) return Status(ref.sw);
   if (c.data.size() + kPkcs1Overhead > kRsaBytes) return Status(sw::kWrongLength);
@@ -62,7 +60,7 @@ Answer RsaSign(CardState& state, const Command& c) {
 // Bad padding after the private operation answers 0x6A80.
 Answer RsaDecrypt(CardState& state, const Command& c) {
   if (c.p1 != 0x00) return Status(sw::kWrongP1P2);
-  if (!TakesData(c)) return Status(sw::kWrongLength);
+  if (!c.CarriesDataOnly()) return Status(sw::kWrongLength);
   PrivateKeyRef ref = SlotKey(state, c.p2);
   if (ref.key == nullptr) return Status(ref.sw);
   if (c.data.size() != kRsaBytes) return Status(sw::kWrongLength);
@@ -75,7 +73,7 @@ Answer RsaDecrypt(CardState& state, const Command& c) {
 
 Answer RsaVerify(CardState& state, const Command& c) {
   if (c.p1 != 0x00) return Status(sw::kWrongP1P2);
-  if (!TakesData(c)) return Status(sw::kWrongLength);
+  if (!c.CarriesDataOnly()) return Status(sw::kWrongLength);
   PublicKeyRef ref = PublicKey(state, c.p2);
   if (!ref.key) return Status(ref.sw);
   if (c.data.size() != ref.key->n.size()) return Status(sw::kWrongLength);
@@ -88,7 +86,7 @@ Answer RsaVerify(CardState& state, const Command& c) {
 
 Answer RsaEncrypt(CardState& state, const Command& c) {
   if (c.p1 != 0x00) return Status(sw::kWrongP1P2);
-  if (!TakesData(c)) return Status(sw::kWrongLength);
+  if (!c.CarriesDataOnly()) return Status(sw::kWrongLength);
   PublicKeyRef ref = PublicKey(state, c.p2);
   if (!ref.key) return Status(ref.sw);
   const std::size_t k = ref.key->n.size();
