@@ -45,8 +45,8 @@ std::optional<std::array<uint8_t, 8>> DesBlock(std::span<const uint8_t> key, std
   return out;
 }
 
-std::optional<std::array<uint8_t, 16>> Aes128Block(std::span<const uint8_t> key, std::span<const uint8_t> block,
-                                                   bool encrypt) {
+std::optional<std::array<uint8_t, 16>> Aes128Block(std::span<const uint8_t> key,
+                                                   std::span<const uint8_t> block, bool encrypt) {
   if (key.size() != 16) return std::nullopt;
   return EcbBlock<16>(EVP_aes_128_ecb(), key.data(), block, encrypt);
 }

@@ -13,7 +13,7 @@ namespace tarnwick::vcard {
 // K2 K1). Parity bits are ignored.
 std::optional<std::array<uint8_t, 8>> DesBlock(std::span<const uint8_t> key, std::span<const uint8_t> block,
                                                bool encrypt);
-std::optional<std::array<uint8_t, 16>> Aes128Block(std::span<const uint8_t> key, std::span<const uint8_t> block,
-                                                   bool encrypt);
+std::optional<std::array<uint8_t, 16>> Aes128Block(std::span<const uint8_t> key,
+                                                   std::span<const uint8_t> block, bool encrypt);
 
 }  // namespace tarnwick::vcard

@@ -33,7 +33,9 @@ void Card::Reset() {
 
 bool Card::TakeChanged() { return state_ && std::exchange(state_->changed, false); }
 
-std::vector<uint8_t> Card::SaveImage() const { return state_ ? SerializeImage(state_->card) : std::vector<uint8_t>{}; }
+std::vector<uint8_t> Card::SaveImage() const {
+  return state_ ? SerializeImage(state_->card) : std::vector<uint8_t>{};
+}
 
 std::optional<Card> Card::LoadImage(const uint8_t* image, std::size_t len, CardOptions options) {
   if (image == nullptr) return std::nullopt;

@@ -61,8 +61,12 @@ Answer Cipher16LoadKey(CardState& state, const Command& c) {
   return Status(sw::kOk);
 }
 
-Answer Cipher16Encrypt(CardState& state, const Command& c) { return Cipher(state.session.cipher_key, c, true); }
-Answer Cipher16Decrypt(CardState& state, const Command& c) { return Cipher(state.session.cipher_key, c, false); }
+Answer Cipher16Encrypt(CardState& state, const Command& c) {
+  return Cipher(state.session.cipher_key, c, true);
+}
+Answer Cipher16Decrypt(CardState& state, const Command& c) {
+  return Cipher(state.session.cipher_key, c, false);
+}
 Answer Cipher16SessionCommand(CardState& state, const Command& c) {
   return Cipher(state.session.session_key, c, true);
 }

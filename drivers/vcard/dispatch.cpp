@@ -23,7 +23,9 @@ constexpr uint8_t kProprietary = 0x80;
 constexpr uint8_t kCardDesClass = 0x10;
 
 // Instructions that share an INS byte and differ by P1 or by the framing.
-Answer CommandCC(CardState& s, const Command& c) { return c.CarriesDataOnly() ? HashSha1(s, c) : LoadPublicKey(s, c); }
+Answer CommandCC(CardState& s, const Command& c) {
+  return c.CarriesDataOnly() ? HashSha1(s, c) : LoadPublicKey(s, c);
+}
 Answer CommandCE(CardState& s, const Command& c) {
   return c.p1 == 0x00 ? GenerateKeyPair(s, c) : Cipher16KeyCommand(s, c);
 }
@@ -86,7 +88,8 @@ Answer RouteCommand(CardState& state, const uint8_t* apdu, std::size_t len) {
   const uint16_t class_check = CheckClass(c->cla);
   if (class_check != sw::kOk) return Status(class_check);
   Handler handler = Find(c->cla, c->ins);
-  if (handler == nullptr) return Status(c->cla == kCardDesClass ? sw::kChainingUnsupported : sw::kInsNotSupported);
+  if (handler == nullptr)
+    return Status(c->cla == kCardDesClass ? sw::kChainingUnsupported : sw::kInsNotSupported);
   return handler(state, *c);
 }
 

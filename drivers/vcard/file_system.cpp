@@ -19,7 +19,8 @@ auto FindIn(Files& files, Pred pred) -> decltype(&files.front()) {
 template <class Files>
 auto FindSfi(Files& files, uint16_t df, uint8_t sfi) -> decltype(&files.front()) {
   if (sfi == 0) return nullptr;
-  return FindIn(files, [&](const File& f) { return f.parent == df && f.type != FileType::kDirectory && f.sfi == sfi; });
+  return FindIn(
+      files, [&](const File& f) { return f.parent == df && f.type != FileType::kDirectory && f.sfi == sfi; });
 }
 
 std::size_t ReservedBytes(const File& file) {
@@ -62,8 +63,11 @@ bool IsWellFormed(const File& file) {
       return file.sfi == 0 && file.body.empty() && file.records.empty() && file.max_records == 0 &&
              file.max_record_length == 0 && file.read_ac == 0 && file.update_ac == 0 &&
              IsValidAccessCondition(file.create_ac) && IsValidAccessCondition(file.erase_ac);
+    default:
+      return false;
   }
-  if (file.type == FileType::kTransparent && (file.max_records != 0 || file.max_record_length != 0)) return false;
+  if (file.type == FileType::kTransparent && (file.max_records != 0 || file.max_record_length != 0))
+    return false;
   return file.sfi <= kMaxSfi && file.create_ac == 0 && file.erase_ac == 0 &&
          IsValidAccessCondition(file.read_ac) && IsValidAccessCondition(file.update_ac);
 }
@@ -71,7 +75,8 @@ bool IsWellFormed(const File& file) {
 // The master file heads the table; every other file is 00xx (xx not 00)
 // and sits in a DF already there.
 bool HasValidPlace(const Persistent& card, const File& file) {
-  if (card.files.empty()) return file.fid == kMasterFile && file.parent == kNoParent && file.type == FileType::kDirectory;
+  if (card.files.empty())
+    return file.fid == kMasterFile && file.parent == kNoParent && file.type == FileType::kDirectory;
   if (file.fid == 0 || file.fid > 0x00FF) return false;
   const File* parent = FindFile(card, file.parent);
   return parent != nullptr && parent->type == FileType::kDirectory;
@@ -91,7 +96,9 @@ bool IsBelow(const Persistent& card, const File& file, uint16_t df) {
 
 bool IsEf(const File& file) { return file.type != FileType::kDirectory; }
 
-File* FindFile(Persistent& card, uint16_t fid) { return FindIn(card.files, [fid](const File& f) { return f.fid == fid; }); }
+File* FindFile(Persistent& card, uint16_t fid) {
+  return FindIn(card.files, [fid](const File& f) { return f.fid == fid; });
+}
 
 const File* FindFile(const Persistent& card, uint16_t fid) {
   return FindIn(card.files, [fid](const File& f) { return f.fid == fid; });
@@ -117,7 +124,8 @@ uint16_t AdmitFile(const Persistent& card, const File& file) {
   if (!IsWellFormed(file) || !HasValidPlace(card, file)) return sw::kWrongData;
   if (FindFile(card, file.fid) != nullptr) return sw::kFileExists;
   if (FindSfi(card.files, file.parent, file.sfi) != nullptr) return sw::kFileExists;
-  if (card.files.size() >= kMaxFiles || UsedCapacity(card) + ReservedBytes(file) > kCapacity) return sw::kNoSpace;
+  if (card.files.size() >= kMaxFiles || UsedCapacity(card) + ReservedBytes(file) > kCapacity)
+    return sw::kNoSpace;
   return sw::kOk;
 }
 

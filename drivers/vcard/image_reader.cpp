@@ -172,7 +172,8 @@ std::optional<Persistent> ParseImage(std::span<const uint8_t> image) {
   if (image.size() < kImageHeaderLength + kImageDigestLength) return std::nullopt;
   if (!std::equal(kImageMagic.begin(), kImageMagic.end(), image.begin()) || image[4] != kImageVersion)
     return std::nullopt;
-  const std::size_t body_length = static_cast<std::size_t>(image[5]) << 24 | static_cast<std::size_t>(image[6]) << 16 |
+  const std::size_t body_length = static_cast<std::size_t>(image[5]) << 24 |
+                                  static_cast<std::size_t>(image[6]) << 16 |
                                   static_cast<std::size_t>(image[7]) << 8 | image[8];
   if (body_length != image.size() - kImageHeaderLength - kImageDigestLength) return std::nullopt;
   const auto signed_part = image.first(kImageHeaderLength + body_length);

@@ -31,7 +31,8 @@ bool IsPoll(const uint8_t* apdu, std::size_t len) {
 Answer Poll(CardState& state) {
   LongOperation& pending = state.session.pending;
   if (auto* erase = std::get_if<PendingErase>(&pending)) return Status(CountPoll(erase->busy));
-  if (auto* generation = std::get_if<PendingKeyGeneration>(&pending)) return Status(CountPoll(generation->busy));
+  if (auto* generation = std::get_if<PendingKeyGeneration>(&pending))
+    return Status(CountPoll(generation->busy));
   return Status(sw::kInsNotSupported);
 }
 

@@ -72,7 +72,8 @@ Answer ChangePassphrase(CardState& state, const Command& c) {
   if (!c.CarriesDataOnly() || c.data.size() != kChangeDataLength) return Status(sw::kWrongLength);
   Passphrase* p = Find(state, c.p2);
   if (p == nullptr) return Status(sw::kReferenceNotFound);
-  const uint16_t result = Compare(state, p->value, p->tries_left, p->tries_max, c.data.first(kPassphraseLength));
+  const uint16_t result =
+      Compare(state, p->value, p->tries_left, p->tries_max, c.data.first(kPassphraseLength));
   state.session.verified.set(c.p2, result == sw::kOk);
   if (result != sw::kOk) return Status(result);
   std::copy(c.data.begin() + kPassphraseLength, c.data.end(), p->value.begin());
@@ -88,7 +89,8 @@ Answer UnblockPassphrase(CardState& state, const Command& c) {
   if (!c.CarriesDataOnly() || c.data.size() != kChangeDataLength) return Status(sw::kWrongLength);
   Passphrase* p = Find(state, c.p2);
   if (p == nullptr) return Status(sw::kReferenceNotFound);
-  const uint16_t result = Compare(state, p->unblock, p->unblock_left, p->unblock_max, c.data.first(kPassphraseLength));
+  const uint16_t result =
+      Compare(state, p->unblock, p->unblock_left, p->unblock_max, c.data.first(kPassphraseLength));
   if (result != sw::kOk) return Status(result);
   std::copy(c.data.begin() + kPassphraseLength, c.data.end(), p->value.begin());
   p->tries_left = p->tries_max;

@@ -42,7 +42,8 @@ std::optional<std::vector<uint8_t>> Unpad(std::span<const uint8_t> block, uint8_
   if (end == body.end()) return std::nullopt;
   const auto padding_length = static_cast<std::size_t>(end - body.begin());
   if (padding_length < kMinPadding) return std::nullopt;
-  if (type == 0x01 && !std::all_of(body.begin(), end, [](uint8_t b) { return b == 0xFF; })) return std::nullopt;
+  if (type == 0x01 && !std::all_of(body.begin(), end, [](uint8_t b) { return b == 0xFF; }))
+    return std::nullopt;
   return std::vector<uint8_t>(end + 1, body.end());
 }
 

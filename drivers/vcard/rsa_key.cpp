@@ -46,11 +46,12 @@ Owned<EVP_PKEY> PrivateKey(const RsaPrivateKey& key) {
   Owned<OSSL_PARAM_BLD> build(OSSL_PARAM_BLD_new());
   Owned<BIGNUM> e(BN_new());
   if (!build || !e || BN_set_word(e.get(), kPublicExponent) != 1) return nullptr;
-  Owned<BIGNUM> values[] = {Number(key.n), Number(key.d), Number(key.p), Number(key.q),
+  Owned<BIGNUM> values[] = {Number(key.n),  Number(key.d),  Number(key.p),   Number(key.q),
                             Number(key.dp), Number(key.dq), Number(key.qinv)};
-  const char* names[] = {OSSL_PKEY_PARAM_RSA_N, OSSL_PKEY_PARAM_RSA_D, OSSL_PKEY_PARAM_RSA_FACTOR1,
-                         OSSL_PKEY_PARAM_RSA_FACTOR2, OSSL_PKEY_PARAM_RSA_EXPONENT1,
-                         OSSL_PKEY_PARAM_RSA_EXPONENT2, OSSL_PKEY_PARAM_RSA_COEFFICIENT1};
+  const char* names[] = {OSSL_PKEY_PARAM_RSA_N,           OSSL_PKEY_PARAM_RSA_D,
+                         OSSL_PKEY_PARAM_RSA_FACTOR1,     OSSL_PKEY_PARAM_RSA_FACTOR2,
+                         OSSL_PKEY_PARAM_RSA_EXPONENT1,   OSSL_PKEY_PARAM_RSA_EXPONENT2,
+                         OSSL_PKEY_PARAM_RSA_COEFFICIENT1};
   if (OSSL_PARAM_BLD_push_BN(build.get(), OSSL_PKEY_PARAM_RSA_E, e.get()) != 1) return nullptr;
   for (std::size_t i = 0; i < std::size(values); ++i)
     if (!values[i] || OSSL_PARAM_BLD_push_BN(build.get(), names[i], values[i].get()) != 1) return nullptr;
@@ -64,7 +65,8 @@ Owned<EVP_PKEY> PrivateKey(const RsaPrivateKey& key) {
 }
 
 bool IsUsable(const RsaPublicKey& key) {
-  if (key.n.size() < kMinModulus || key.n.size() > kMaxModulus || key.n.front() == 0 || (key.n.back() & 1) == 0)
+  if (key.n.size() < kMinModulus || key.n.size() > kMaxModulus || key.n.front() == 0 ||
+      (key.n.back() & 1) == 0)
     return false;
   if (key.e.empty() || key.e.size() > 4 || (key.e.back() & 1) == 0) return false;
   unsigned long e = 0;
@@ -84,13 +86,14 @@ std::optional<RsaPrivateKey> GenerateRsaKey() {
   Owned<EVP_PKEY> pkey(raw);
   RsaPrivateKey key;
   std::array<uint8_t, 4> e{};
-  const bool exported =
-      Export(pkey.get(), OSSL_PKEY_PARAM_RSA_N, key.n) && Export(pkey.get(), OSSL_PKEY_PARAM_RSA_E, e) &&
-      Export(pkey.get(), OSSL_PKEY_PARAM_RSA_D, key.d) && Export(pkey.get(), OSSL_PKEY_PARAM_RSA_FACTOR1, key.p) &&
-      Export(pkey.get(), OSSL_PKEY_PARAM_RSA_FACTOR2, key.q) &&
-      Export(pkey.get(), OSSL_PKEY_PARAM_RSA_EXPONENT1, key.dp) &&
-      Export(pkey.get(), OSSL_PKEY_PARAM_RSA_EXPONENT2, key.dq) &&
-      Export(pkey.get(), OSSL_PKEY_PARAM_RSA_COEFFICIENT1, key.qinv);
+  const bool exported = Export(pkey.get(), OSSL_PKEY_PARAM_RSA_N, key.n) &&
+                        Export(pkey.get(), OSSL_PKEY_PARAM_RSA_E, e) &&
+                        Export(pkey.get(), OSSL_PKEY_PARAM_RSA_D, key.d) &&
+                        Export(pkey.get(), OSSL_PKEY_PARAM_RSA_FACTOR1, key.p) &&
+                        Export(pkey.get(), OSSL_PKEY_PARAM_RSA_FACTOR2, key.q) &&
+                        Export(pkey.get(), OSSL_PKEY_PARAM_RSA_EXPONENT1, key.dp) &&
+                        Export(pkey.get(), OSSL_PKEY_PARAM_RSA_EXPONENT2, key.dq) &&
+                        Export(pkey.get(), OSSL_PKEY_PARAM_RSA_COEFFICIENT1, key.qinv);
   if (!exported || e != std::array<uint8_t, 4>{0x00, 0x01, 0x00, 0x01}) return std::nullopt;
   return key;
 }
@@ -105,7 +108,8 @@ std::optional<std::vector<uint8_t>> RsaPrivate(const RsaPrivateKey& key, std::sp
     return std::nullopt;
   std::vector<uint8_t> out(kRsaBytes);
   std::size_t out_len = out.size();
-  if (EVP_PKEY_decrypt(ctx.get(), out.data(), &out_len, input.data(), input.size()) != 1 || out_len != kRsaBytes)
+  if (EVP_PKEY_decrypt(ctx.get(), out.data(), &out_len, input.data(), input.size()) != 1 ||
+      out_len != kRsaBytes)
     return std::nullopt;
   return out;
 }
@@ -147,7 +151,8 @@ std::optional<RsaPublicKey> ParsePublicKeyRecord(std::span<const uint8_t> bytes,
   if (bytes.size() < total || (whole && bytes.size() != total)) return std::nullopt;
   RsaPublicKey key;
   key.n.assign(bytes.begin() + 2, bytes.begin() + 2 + static_cast<std::ptrdiff_t>(n_len));
-  key.e.assign(bytes.begin() + 4 + static_cast<std::ptrdiff_t>(n_len), bytes.begin() + static_cast<std::ptrdiff_t>(total));
+  key.e.assign(bytes.begin() + 4 + static_cast<std::ptrdiff_t>(n_len),
+               bytes.begin() + static_cast<std::ptrdiff_t>(total));
   if (!IsUsable(key)) return std::nullopt;
   return key;
 }

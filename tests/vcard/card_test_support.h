@@ -25,12 +25,14 @@ inline std::string Show(const Answer& a) {
   return a.data.empty() ? std::string(sw) : Hex(a.data) + " | " + sw;
 }
 
-inline Answer Send(Card& card, const std::vector<uint8_t>& apdu) { return card.Process(apdu.data(), apdu.size()); }
+inline Answer Send(Card& card, const std::vector<uint8_t>& apdu) {
+  return card.Process(apdu.data(), apdu.size());
+}
 inline Answer Send(Card& card, const std::string& hex) { return Send(card, Bytes(hex)); }
 
 // Header, Lc and data, then Le when one is given.
-inline std::vector<uint8_t> Apdu(uint8_t cla, uint8_t ins, uint8_t p1, uint8_t p2, const std::vector<uint8_t>& data,
-                                 int le = -1) {
+inline std::vector<uint8_t> Apdu(uint8_t cla, uint8_t ins, uint8_t p1, uint8_t p2,
+                                 const std::vector<uint8_t>& data, int le = -1) {
   std::vector<uint8_t> out = {cla, ins, p1, p2, static_cast<uint8_t>(data.size())};
   out.insert(out.end(), data.begin(), data.end());
   if (le >= 0) out.push_back(static_cast<uint8_t>(le));

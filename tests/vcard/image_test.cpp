@@ -8,7 +8,9 @@
 namespace vcardtest {
 namespace {
 
-std::optional<Card> Load(const std::vector<uint8_t>& image) { return Card::LoadImage(image.data(), image.size()); }
+std::optional<Card> Load(const std::vector<uint8_t>& image) {
+  return Card::LoadImage(image.data(), image.size());
+}
 
 // Recomputes the SHA-256 trailer, so that only the structure can be wrong.
 std::vector<uint8_t> Reseal(std::vector<uint8_t> image) {
@@ -20,7 +22,8 @@ std::vector<uint8_t> Reseal(std::vector<uint8_t> image) {
 // Sets the body length field for an image of the size it now has.
 std::vector<uint8_t> FixLength(std::vector<uint8_t> image) {
   const std::size_t body = image.size() - 9 - 32;
-  for (int i = 0; i < 4; ++i) image[5 + static_cast<std::size_t>(i)] = static_cast<uint8_t>(body >> (24 - 8 * i));
+  for (int i = 0; i < 4; ++i)
+    image[5 + static_cast<std::size_t>(i)] = static_cast<uint8_t>(body >> (24 - 8 * i));
   return image;
 }
 
@@ -134,17 +137,21 @@ INSTANTIATE_TEST_SUITE_P(
         ChangeCase{"create", {}, "80 E0 00 20 07 01 00 04 00 00 00 00", true},
         ChangeCase{"wrong_passphrase", {}, "00 20 00 01 08 30 30 30 30 30 30 30 30", true},
         ChangeCase{"right_passphrase_with_all_tries", {}, kVerifyPassphrase01, false},
-        ChangeCase{"right_passphrase_after_a_wrong_one", {"00 20 00 01 08 30 30 30 30 30 30 30 30"},
-                   kVerifyPassphrase01, true},
+        ChangeCase{"right_passphrase_after_a_wrong_one",
+                   {"00 20 00 01 08 30 30 30 30 30 30 30 30"},
+                   kVerifyPassphrase01,
+                   true},
         ChangeCase{"blocked_passphrase",
                    {"00 20 00 01 02 30 30", "00 20 00 01 02 30 30", "00 20 00 01 02 30 30"},
-                   kVerifyPassphrase01, false},
+                   kVerifyPassphrase01,
+                   false},
         ChangeCase{"challenge", {}, "00 84 00 00 08", false},
         ChangeCase{"erase_start", {kVerifyPassphrase01}, "80 0E 00 00 00", false},
         ChangeCase{"erase_done", {kVerifyPassphrase01, "80 0E 00 00 00", kPoll}, "80 0E 00 00 00", true},
         ChangeCase{"offline_generation", {"80 CE 00 00 00", kPoll}, "80 CE 00 00 00", false},
         ChangeCase{"slot_generation", {"80 CE 00 02 00", kPoll}, "80 CE 00 02 00", true},
-        ChangeCase{"cipher_key_load", {}, "80 F4 00 00 10 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F", false}),
+        ChangeCase{
+            "cipher_key_load", {}, "80 F4 00 00 10 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Image, TruncatedOrDamagedImagesAreRefused) {
@@ -192,23 +199,22 @@ TEST_P(StructuralCorruption, IsRefused) {
 // bytes), before them the passphrases (22 bytes).
 INSTANTIATE_TEST_SUITE_P(
     Fields, StructuralCorruption,
-    ::testing::Values(Corruption{"magic", 0, 'X'}, Corruption{"version", 4, 0x02},
-                      Corruption{"key_write_condition", 9, 0x30}, Corruption{"no_files", 11, 0x00},
-                      Corruption{"more_files_than_there_are", 11, 0x07},
-                      Corruption{"master_file_not_a_df", 16, 0x01}, Corruption{"master_file_with_sfi", 17, 0x01},
-                      Corruption{"master_file_identifier", 13, 0x01},
-                      Corruption{"duplicate_identifier", 21, 0x02}, Corruption{"unknown_parent", 23, 0x02},
-                      Corruption{"unknown_file_type", 24, 0x02}, Corruption{"duplicate_sfi", 25, 0x02},
-                      Corruption{"sfi_31", 25, 0x1F}, Corruption{"bad_access_condition", 26, 0x30},
-                      Corruption{"empty_record_limit", 32807, 0x00},
-                      Corruption{"record_count_limit", 32806, 0xFF},
-                      Corruption{"tries_above_maximum", -4 - 31 - 22 + 11, 0x04},
-                      Corruption{"no_tries", -4 - 31 - 22 + 10, 0x00},
-                      Corruption{"passphrase_reference_zero", -4 - 31 - 22 + 1, 0x00},
-                      Corruption{"unknown_key_type", -4 - 31 + 2, 0x04},
-                      Corruption{"usage_unfit_for_the_type", -4 - 31 + 3, 0x02},
-                      Corruption{"keys_out_of_order", -4 - 31 + 1, 0x05},
-                      Corruption{"slot_marker", -4, 0x02}, Corruption{"slot_present_without_key", -1, 0x01}),
+    ::testing::Values(
+        Corruption{"magic", 0, 'X'}, Corruption{"version", 4, 0x02},
+        Corruption{"key_write_condition", 9, 0x30}, Corruption{"no_files", 11, 0x00},
+        Corruption{"more_files_than_there_are", 11, 0x07}, Corruption{"master_file_not_a_df", 16, 0x01},
+        Corruption{"master_file_with_sfi", 17, 0x01}, Corruption{"master_file_identifier", 13, 0x01},
+        Corruption{"duplicate_identifier", 21, 0x02}, Corruption{"unknown_parent", 23, 0x02},
+        Corruption{"unknown_file_type", 24, 0x02}, Corruption{"duplicate_sfi", 25, 0x02},
+        Corruption{"sfi_31", 25, 0x1F}, Corruption{"bad_access_condition", 26, 0x30},
+        Corruption{"empty_record_limit", 32807, 0x00}, Corruption{"record_count_limit", 32806, 0xFF},
+        Corruption{"tries_above_maximum", -4 - 31 - 22 + 11, 0x04},
+        Corruption{"no_tries", -4 - 31 - 22 + 10, 0x00},
+        Corruption{"passphrase_reference_zero", -4 - 31 - 22 + 1, 0x00},
+        Corruption{"unknown_key_type", -4 - 31 + 2, 0x04},
+        Corruption{"usage_unfit_for_the_type", -4 - 31 + 3, 0x02},
+        Corruption{"keys_out_of_order", -4 - 31 + 1, 0x05}, Corruption{"slot_marker", -4, 0x02},
+        Corruption{"slot_present_without_key", -1, 0x01}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Image, TrailingBodyBytesAreRefused) {

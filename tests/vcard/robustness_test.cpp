@@ -14,25 +14,43 @@ namespace {
 
 // Commands of every kind, some as sequences that reach deeper states.
 const std::vector<std::vector<std::string>> kCorpus = {
-    {"00 A4 00 00 02 00 01 00"}, {"00 A4 00 0C 02 00 02"}, {"00 A4 00 0C 02 00 10"}, {"00 A4 00 00 02 3F 00 00"},
-    {"00 A4 03 0C 00"}, {"00 A4 01 0C 02 00 30"},
-    {"00 B0 00 00 80"}, {"00 B0 00 F0 20"}, {"00 B0 82 00 04"}, {"00 D6 00 10 04 01 02 03 04"},
+    {"00 A4 00 00 02 00 01 00"},
+    {"00 A4 00 0C 02 00 02"},
+    {"00 A4 00 0C 02 00 10"},
+    {"00 A4 00 00 02 3F 00 00"},
+    {"00 A4 03 0C 00"},
+    {"00 A4 01 0C 02 00 30"},
+    {"00 B0 00 00 80"},
+    {"00 B0 00 F0 20"},
+    {"00 B0 82 00 04"},
+    {"00 D6 00 10 04 01 02 03 04"},
     {"00 D6 7F F0 10 00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF"},
-    {"00 E2 00 10 03 01 02 03"}, {"00 E2 00 00 02 AA BB"}, {"00 B2 01 14 00"}, {"00 B2 02 04 08"},
+    {"00 E2 00 10 03 01 02 03"},
+    {"00 E2 00 00 02 AA BB"},
+    {"00 B2 01 14 00"},
+    {"00 B2 02 04 08"},
     {"00 DC 01 14 02 CC DD"},
-    {"80 E0 00 30 07 38 00 00 00 00 00 00"}, {"80 E0 00 31 07 01 00 40 00 00 03 00"},
-    {"80 E0 00 32 07 04 05 20 00 00 04 00"}, {"80 E0 3F 00 0D 38 FF FF 00 00 FF FF FF FF FF FF FF FF"},
+    {"80 E0 00 30 07 38 00 00 00 00 00 00"},
+    {"80 E0 00 31 07 01 00 40 00 00 03 00"},
+    {"80 E0 00 32 07 04 05 20 00 00 04 00"},
+    {"80 E0 3F 00 0D 38 FF FF 00 00 FF FF FF FF FF FF FF FF"},
     {"80 0E 00 00 00", kPoll, kPoll, "80 0E 00 00 00"},
-    {kPoll}, {"00 20 00 01 08 30 30 30 30 30 30 30 30"}, {"00 20 00 01 00"},
+    {kPoll},
+    {"00 20 00 01 08 30 30 30 30 30 30 30 30"},
+    {"00 20 00 01 00"},
     {"80 24 00 01 10 30 30 30 30 30 30 30 30 61 62 63 64 65 66 67 68"},
     {"80 2C 00 01 10 30 30 30 30 30 30 30 30 61 62 63 64 65 66 67 68"},
     {"80 D4 01 03 0A 01 01 01 02 03 04 05 06 07 08"},
     {"80 D4 01 07 12 03 02 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F"},
-    {"00 84 00 00 08", "00 82 00 01 08 00 00 00 00 00 00 00 00"}, {"00 84 00 00 10"},
-    {"80 C2 00 01 03 01 02 03"}, {"80 C8 00 01 80 " + Hex(std::vector<uint8_t>(128, 0x11))},
-    {"80 C4 00 10 80 " + Hex(std::vector<uint8_t>(128, 0x22))}, {"80 C6 00 00 04 01 02 03 04"},
+    {"00 84 00 00 08", "00 82 00 01 08 00 00 00 00 00 00 00 00"},
+    {"00 84 00 00 10"},
+    {"80 C2 00 01 03 01 02 03"},
+    {"80 C8 00 01 80 " + Hex(std::vector<uint8_t>(128, 0x11))},
+    {"80 C4 00 10 80 " + Hex(std::vector<uint8_t>(128, 0x22))},
+    {"80 C6 00 00 04 01 02 03 04"},
     {"80 CC 00 87 87 6E 80 " + Hex(std::vector<uint8_t>(127, 0xC3)) + " 01 65 03 01 00 01 20"},
-    {"80 CE 00 02 00", kPoll, kPoll}, {"80 CE 00 00 00"},
+    {"80 CE 00 02 00", kPoll, kPoll},
+    {"80 CE 00 00 00"},
     {"10 02 00 00 10 13 34 57 79 9B BC DF F1 01 23 45 67 89 AB CD EF"},
     {"80 F4 00 00 10 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F",
      "80 F0 00 00 10 00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF"},
@@ -40,8 +58,8 @@ const std::vector<std::vector<std::string>> kCorpus = {
      "80 FA 00 00 10 00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF"},
     {"80 CE 60 07 10 00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF"},
     {"80 CC 00 03 03 61 62 63"},
-    {"80 CC 3F FF 40 " + Hex(std::vector<uint8_t>(64, 0x61)), "80 CC BF FF 40 " + Hex(std::vector<uint8_t>(64, 0x62)),
-     "80 CC 80 81 01 63"},
+    {"80 CC 3F FF 40 " + Hex(std::vector<uint8_t>(64, 0x61)),
+     "80 CC BF FF 40 " + Hex(std::vector<uint8_t>(64, 0x62)), "80 CC 80 81 01 63"},
     {"80 14 00 00 01 FF"},
 };
 
@@ -120,7 +138,8 @@ class Fuzzer {
           if (apdu.size() > 4) apdu[4] = static_cast<uint8_t>(apdu.size() - 5 + Below(3) - 1);
           break;
         default:
-          if (!apdu.empty()) apdu[0] = std::array<uint8_t, 4>{0x00, 0x80, 0x10, Byte()}[static_cast<std::size_t>(Below(4))];
+          if (!apdu.empty())
+            apdu[0] = std::array<uint8_t, 4>{0x00, 0x80, 0x10, Byte()}[static_cast<std::size_t>(Below(4))];
           break;
       }
     }
@@ -207,7 +226,8 @@ TEST(Robustness, ResealedRandomImagesAreRejectedOrExact) {
     for (int e = 0; e < edits; ++e)
       mutated[9 + rng() % (mutated.size() - 9 - 32)] = static_cast<uint8_t>(rng());
     unsigned int len = 0;
-    EVP_Digest(mutated.data(), mutated.size() - 32, mutated.data() + mutated.size() - 32, &len, EVP_sha256(), nullptr);
+    EVP_Digest(mutated.data(), mutated.size() - 32, mutated.data() + mutated.size() - 32, &len, EVP_sha256(),
+               nullptr);
     std::optional<Card> loaded = Card::LoadImage(mutated.data(), mutated.size());
     if (!loaded) continue;
     ++accepted;

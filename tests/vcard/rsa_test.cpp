@@ -30,7 +30,8 @@ Owned<BIGNUM> Number(const std::vector<uint8_t>& bytes) {
 }
 
 // An OpenSSL key from named big-endian values; e = 65537 is added.
-Owned<EVP_PKEY> HostKey(const std::vector<std::pair<const char*, std::vector<uint8_t>>>& values, int selection) {
+Owned<EVP_PKEY> HostKey(const std::vector<std::pair<const char*, std::vector<uint8_t>>>& values,
+                        int selection) {
   Owned<OSSL_PARAM_BLD> build(OSSL_PARAM_BLD_new());
   std::vector<Owned<BIGNUM>> numbers;
   numbers.push_back(Number({0x01, 0x00, 0x01}));
@@ -56,13 +57,14 @@ enum class Op { kRecover, kEncrypt, kSign };
 // PKCS #1 v1.5 without a digest: recover signed data, encrypt, or sign.
 std::vector<uint8_t> HostRsa(EVP_PKEY* key, Op op, const std::vector<uint8_t>& in) {
   Owned<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr));
-  const int init = op == Op::kRecover  ? EVP_PKEY_verify_recover_init(ctx.get())
+  const int init = op == Op::kRecover   ? EVP_PKEY_verify_recover_init(ctx.get())
                    : op == Op::kEncrypt ? EVP_PKEY_encrypt_init(ctx.get())
                                         : EVP_PKEY_sign_init(ctx.get());
   if (init != 1 || EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) != 1) return {};
   std::vector<uint8_t> out(512);
   std::size_t len = out.size();
-  const int ok = op == Op::kRecover  ? EVP_PKEY_verify_recover(ctx.get(), out.data(), &len, in.data(), in.size())
+  const int ok = op == Op::kRecover
+                     ? EVP_PKEY_verify_recover(ctx.get(), out.data(), &len, in.data(), in.size())
                  : op == Op::kEncrypt ? EVP_PKEY_encrypt(ctx.get(), out.data(), &len, in.data(), in.size())
                                       : EVP_PKEY_sign(ctx.get(), out.data(), &len, in.data(), in.size());
   if (ok != 1) return {};
@@ -118,21 +120,22 @@ TEST_P(GenerationScripts, AnswersAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(
     KeyGeneration, GenerationScripts,
-    ::testing::Values(Script{"bad_parameters",
-                             {{"80 CE 00 05 00", "6A86"}, {"80 CE 00 01 01 00", "6700"}, {"80 CE 10 01 00", "6A86"}}},
-                      Script{"repeated_before_ready_stays_busy",
-                             {{"80 CE 00 01 00", "6FF0"}, {"80 CE 00 01 00", "6FF0"}, {kPoll, "6FF0"}}},
-                      Script{"another_command_abandons_it",
-                             {{"80 CE 00 01 00", "6FF0"},
-                              {"00 A4 00 0C 02 00 01", "9000"},
-                              {kPoll, "6D00"},
-                              {"80 CE 00 01 00", "6FF0"}}},
-                      Script{"another_slot_starts_over",
-                             {{"80 CE 00 01 00", "6FF0"},
-                              {kPoll, "6FF0"},
-                              {kPoll, "6D00"},
-                              {"80 CE 00 02 00", "6FF0"},
-                              {kPoll, "6FF0"}}}),
+    ::testing::Values(
+        Script{"bad_parameters",
+               {{"80 CE 00 05 00", "6A86"}, {"80 CE 00 01 01 00", "6700"}, {"80 CE 10 01 00", "6A86"}}},
+        Script{"repeated_before_ready_stays_busy",
+               {{"80 CE 00 01 00", "6FF0"}, {"80 CE 00 01 00", "6FF0"}, {kPoll, "6FF0"}}},
+        Script{"another_command_abandons_it",
+               {{"80 CE 00 01 00", "6FF0"},
+                {"00 A4 00 0C 02 00 01", "9000"},
+                {kPoll, "6D00"},
+                {"80 CE 00 01 00", "6FF0"}}},
+        Script{"another_slot_starts_over",
+               {{"80 CE 00 01 00", "6FF0"},
+                {kPoll, "6FF0"},
+                {kPoll, "6D00"},
+                {"80 CE 00 02 00", "6FF0"},
+                {kPoll, "6FF0"}}}),
     ScriptName);
 
 struct SignCase {
@@ -153,15 +156,18 @@ TEST_P(Signatures, RecoveredByOpenSsl) {
   if (GetParam().sw != 0x9000) return;
   ASSERT_EQ(signature.data.size(), 128u);
   EXPECT_EQ(Hex(HostRsa(HostPublicKey(modulus).get(), Op::kRecover, signature.data)), Hex(data));
-  const Answer recovered = Send(card, Apdu(0x80, 0xCC, 0x00, 0x87, Concat(Concat({0x6E, 0x80}, modulus),
-                                                                           {0x65, 0x03, 0x01, 0x00, 0x01}), 0x20));
+  const Answer recovered =
+      Send(card, Apdu(0x80, 0xCC, 0x00, 0x87,
+                      Concat(Concat({0x6E, 0x80}, modulus), {0x65, 0x03, 0x01, 0x00, 0x01}), 0x20));
   ASSERT_EQ(recovered.sw, 0x9000);
-  EXPECT_EQ(Show(Send(card, Apdu(0x80, 0xC4, 0x00, 0x00, signature.data))), Hex(data) + (data.empty() ? "9000" : " | 9000"));
+  EXPECT_EQ(Show(Send(card, Apdu(0x80, 0xC4, 0x00, 0x00, signature.data))),
+            Hex(data) + (data.empty() ? "9000" : " | 9000"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, Signatures,
                          ::testing::Values(SignCase{0, 0x9000}, SignCase{1, 0x9000}, SignCase{20, 0x9000},
-                                           SignCase{35, 0x9000}, SignCase{117, 0x9000}, SignCase{118, 0x6700}));
+                                           SignCase{35, 0x9000}, SignCase{117, 0x9000},
+                                           SignCase{118, 0x6700}));
 
 class Decryption : public ::testing::TestWithParam<std::size_t> {};
 
@@ -197,7 +203,8 @@ TEST(PublicKeys, FromKeyFileAndKeyLoad) {
     const Answer signature = Send(card, Apdu(0x80, 0xC2, 0x00, 0x01, data));
     EXPECT_EQ(Hex(Send(card, Apdu(0x80, 0xC4, 0x00, key_ref, signature.data)).data), Hex(data));
   }
-  EXPECT_NE(Send(card, Apdu(0x80, 0xC6, 0x00, 0x10, data)).data, Send(card, Apdu(0x80, 0xC6, 0x00, 0x10, data)).data)
+  EXPECT_NE(Send(card, Apdu(0x80, 0xC6, 0x00, 0x10, data)).data,
+            Send(card, Apdu(0x80, 0xC6, 0x00, 0x10, data)).data)
       << "type-2 padding is random";
   card.Reset();
   EXPECT_EQ(Send(card, Apdu(0x80, 0xC6, 0x00, 0x00, data)).sw, 0x6A88) << "a reset forgets the loaded key";
@@ -234,26 +241,27 @@ const std::string k128Ff = Hex(std::vector<uint8_t>(128, 0xFF));
 
 INSTANTIATE_TEST_SUITE_P(
     Operations, RsaErrors,
-    ::testing::Values(
-        Script{"private_key_slots",
-               {{"80 C2 00 01 02 AA BB", "6A88"},
-                {"80 C2 00 00 02 AA BB", "6A86"},
-                {"80 C2 00 05 02 AA BB", "6A86"},
-                {"80 C8 00 01 80 " + k128Zeros, "6A88"},
-                {"80 C2 01 01 02 AA BB", "6A86"}}},
-        Script{"key_files",
-               {{"80 C4 00 01 80 " + k128Zeros, "6984"},
-                {"80 C4 00 02 80 " + k128Zeros, "6981"},
-                {"80 C6 00 77 02 AA BB", "6A82"},
-                {"80 C6 00 00 02 AA BB", "6A88"}}},
-        Script{"key_load_frames",
-               {{"80 CC 00 08 07 6E 01 01 65 01 03 00 20", "6A86"},
-                {"80 CC 00 07 07 6E 01 01 65 01 03 00 20", "6A80"},
-                {"80 CC 00 86 86 6E 80 " + k128Ff + " 65 03 01 00 20", "6A80"},
-                {"80 CC 00 87 87 6E 80 " + k128Ff + " 65 03 01 00 00 20", "6A80"},
-                {"80 CC 00 87 87 6E 80 " + Hex(std::vector<uint8_t>(127, 0xFF)) + " FB 65 03 01 00 01 20", "9000"},
-                {"80 C4 00 00 80 " + k128Ff, "6A80"},
-                {"80 C6 00 00 76 " + Hex(std::vector<uint8_t>(118, 0x01)), "6700"}}}),
+    ::testing::Values(Script{"private_key_slots",
+                             {{"80 C2 00 01 02 AA BB", "6A88"},
+                              {"80 C2 00 00 02 AA BB", "6A86"},
+                              {"80 C2 00 05 02 AA BB", "6A86"},
+                              {"80 C8 00 01 80 " + k128Zeros, "6A88"},
+                              {"80 C2 01 01 02 AA BB", "6A86"}}},
+                      Script{"key_files",
+                             {{"80 C4 00 01 80 " + k128Zeros, "6984"},
+                              {"80 C4 00 02 80 " + k128Zeros, "6981"},
+                              {"80 C6 00 77 02 AA BB", "6A82"},
+                              {"80 C6 00 00 02 AA BB", "6A88"}}},
+                      Script{"key_load_frames",
+                             {{"80 CC 00 08 07 6E 01 01 65 01 03 00 20", "6A86"},
+                              {"80 CC 00 07 07 6E 01 01 65 01 03 00 20", "6A80"},
+                              {"80 CC 00 86 86 6E 80 " + k128Ff + " 65 03 01 00 20", "6A80"},
+                              {"80 CC 00 87 87 6E 80 " + k128Ff + " 65 03 01 00 00 20", "6A80"},
+                              {"80 CC 00 87 87 6E 80 " + Hex(std::vector<uint8_t>(127, 0xFF)) +
+                                   " FB 65 03 01 00 01 20",
+                               "9000"},
+                              {"80 C4 00 00 80 " + k128Ff, "6A80"},
+                              {"80 C6 00 00 76 " + Hex(std::vector<uint8_t>(118, 0x01)), "6700"}}}),
     ScriptName);
 
 // m^65537 mod n, without padding.
@@ -314,7 +322,8 @@ TEST(KeyGeneration, OfflineValuesFormAValidKey) {
   Owned<EVP_PKEY_CTX> check(EVP_PKEY_CTX_new_from_pkey(nullptr, key.get(), nullptr));
   EXPECT_EQ(EVP_PKEY_check(check.get()), 1);
   const std::vector<uint8_t> data = Pattern(30, 9);
-  EXPECT_EQ(Hex(HostRsa(HostPublicKey(modulus).get(), Op::kRecover, HostRsa(key.get(), Op::kSign, data))), Hex(data));
+  EXPECT_EQ(Hex(HostRsa(HostPublicKey(modulus).get(), Op::kRecover, HostRsa(key.get(), Op::kSign, data))),
+            Hex(data));
 
   EXPECT_EQ(Show(Send(card, "80 CE 00 00 00")), "6FF0") << "after qInv a new generation starts";
   for (uint8_t slot = 1; slot <= 4; ++slot)

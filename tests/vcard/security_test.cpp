@@ -19,50 +19,49 @@ constexpr const char* kWrong = "00 20 00 01 08 30 30 30 30 30 30 30 30";
 
 INSTANTIATE_TEST_SUITE_P(
     Passphrases, SecurityScripts,
-    ::testing::Values(
-        Script{"wrong_values_count_down_and_block",
-               {{kWrong, "63C2"},
-                {kWrong, "63C1"},
-                {"00 20 00 01 00", "63C1"},
-                {kWrong, "63C0"},
-                {kVerifyPassphrase01, "6983"},
-                {"00 20 00 01 00", "6983"}}},
-        Script{"right_value_restores_the_tries",
-               {{kWrong, "63C2"},
-                {"00 20 00 01 00", "63C2"},
-                {kVerifyPassphrase01, "9000"},
-                {"00 20 00 01 00", "9000"},
-                {kWrong, "63C2"},
-                {"00 20 00 01 00", "63C2"}}},
-        Script{"bad_parameters",
-               {{"00 20 00 02 08 31 32 33 34 35 36 37 38", "6A88"},
-                {"00 20 01 01 08 31 32 33 34 35 36 37 38", "6A86"},
-                {"00 20 00 01 09 31 32 33 34 35 36 37 38 39", "6700"},
-                {"00 20 00 01 08", "6700"},
-                {"00 20 00 01 00", "63C3"}}},
-        Script{"change_needs_the_current_value",
-               {{"80 24 00 01 10 30 30 30 30 30 30 30 30 61 62 63 64 65 66 67 68", "63C2"},
-                {"80 24 00 01 10 31 32 33 34 35 36 37 38 61 62 63 64 65 66 67 68", "9000"},
-                {"00 20 00 01 00", "9000"},
-                {"00 20 00 01 08 61 62 63 64 65 66 67 68", "9000"},
-                {kVerifyPassphrase01, "63C2"}}},
-        Script{"short_passphrases_are_padded_with_ff",
-               {{"80 24 00 01 10 31 32 33 34 35 36 37 38 31 32 33 34 FF FF FF FF", "9000"},
-                {"00 20 00 01 04 31 32 33 34", "9000"},
-                {"00 20 00 01 05 31 32 33 34 00", "63C2"}}},
-        Script{"change_framing",
-               {{"80 24 00 01 08 31 32 33 34 35 36 37 38", "6700"},
-                {"80 24 00 03 10 31 32 33 34 35 36 37 38 61 62 63 64 65 66 67 68", "6A88"}}},
-        Script{"unblock_sets_a_new_passphrase",
-               {{kWrong, "63C2"},
-                {kWrong, "63C1"},
-                {kWrong, "63C0"},
-                {"80 24 00 01 10 31 32 33 34 35 36 37 38 61 62 63 64 65 66 67 68", "6983"},
-                {"80 2C 00 01 10 30 30 30 30 30 30 30 30 61 62 63 64 65 66 67 68", "63C9"},
-                {"80 2C 00 01 10 38 37 36 35 34 33 32 31 61 62 63 64 65 66 67 68", "9000"},
-                {"00 20 00 01 00", "63C3"},
-                {kVerifyPassphrase01, "63C2"},
-                {"00 20 00 01 08 61 62 63 64 65 66 67 68", "9000"}}}),
+    ::testing::Values(Script{"wrong_values_count_down_and_block",
+                             {{kWrong, "63C2"},
+                              {kWrong, "63C1"},
+                              {"00 20 00 01 00", "63C1"},
+                              {kWrong, "63C0"},
+                              {kVerifyPassphrase01, "6983"},
+                              {"00 20 00 01 00", "6983"}}},
+                      Script{"right_value_restores_the_tries",
+                             {{kWrong, "63C2"},
+                              {"00 20 00 01 00", "63C2"},
+                              {kVerifyPassphrase01, "9000"},
+                              {"00 20 00 01 00", "9000"},
+                              {kWrong, "63C2"},
+                              {"00 20 00 01 00", "63C2"}}},
+                      Script{"bad_parameters",
+                             {{"00 20 00 02 08 31 32 33 34 35 36 37 38", "6A88"},
+                              {"00 20 01 01 08 31 32 33 34 35 36 37 38", "6A86"},
+                              {"00 20 00 01 09 31 32 33 34 35 36 37 38 39", "6700"},
+                              {"00 20 00 01 08", "6700"},
+                              {"00 20 00 01 00", "63C3"}}},
+                      Script{"change_needs_the_current_value",
+                             {{"80 24 00 01 10 30 30 30 30 30 30 30 30 61 62 63 64 65 66 67 68", "63C2"},
+                              {"80 24 00 01 10 31 32 33 34 35 36 37 38 61 62 63 64 65 66 67 68", "9000"},
+                              {"00 20 00 01 00", "9000"},
+                              {"00 20 00 01 08 61 62 63 64 65 66 67 68", "9000"},
+                              {kVerifyPassphrase01, "63C2"}}},
+                      Script{"short_passphrases_are_padded_with_ff",
+                             {{"80 24 00 01 10 31 32 33 34 35 36 37 38 31 32 33 34 FF FF FF FF", "9000"},
+                              {"00 20 00 01 04 31 32 33 34", "9000"},
+                              {"00 20 00 01 05 31 32 33 34 00", "63C2"}}},
+                      Script{"change_framing",
+                             {{"80 24 00 01 08 31 32 33 34 35 36 37 38", "6700"},
+                              {"80 24 00 03 10 31 32 33 34 35 36 37 38 61 62 63 64 65 66 67 68", "6A88"}}},
+                      Script{"unblock_sets_a_new_passphrase",
+                             {{kWrong, "63C2"},
+                              {kWrong, "63C1"},
+                              {kWrong, "63C0"},
+                              {"80 24 00 01 10 31 32 33 34 35 36 37 38 61 62 63 64 65 66 67 68", "6983"},
+                              {"80 2C 00 01 10 30 30 30 30 30 30 30 30 61 62 63 64 65 66 67 68", "63C9"},
+                              {"80 2C 00 01 10 38 37 36 35 34 33 32 31 61 62 63 64 65 66 67 68", "9000"},
+                              {"00 20 00 01 00", "63C3"},
+                              {kVerifyPassphrase01, "63C2"},
+                              {"00 20 00 01 08 61 62 63 64 65 66 67 68", "9000"}}}),
     ScriptName);
 
 const std::string kAddDesKey03 = "80 D4 01 03 0A 01 01 01 02 03 04 05 06 07 08";
@@ -89,17 +88,16 @@ INSTANTIATE_TEST_SUITE_P(
                 {"80 D4 01 FF 0A 01 01 01 02 03 04 05 06 07 08", "6A86"}}}),
     ScriptName);
 
-INSTANTIATE_TEST_SUITE_P(
-    Challenges, SecurityScripts,
-    ::testing::Values(Script{"framing",
-                             {{"00 84 00 00 00", "6700"},
-                              {"00 84 01 00 08", "6A86"},
-                              {"00 84 00 00 01 00", "6700"}}},
-                      Script{"authentication_without_a_challenge",
-                             {{"00 82 00 01 08 00 00 00 00 00 00 00 00", "6985"},
-                              {"00 82 00 01 07 00 00 00 00 00 00 00", "6700"},
-                              {"00 82 01 01 08 00 00 00 00 00 00 00 00", "6A86"}}}),
-    ScriptName);
+INSTANTIATE_TEST_SUITE_P(Challenges, SecurityScripts,
+                         ::testing::Values(Script{"framing",
+                                                  {{"00 84 00 00 00", "6700"},
+                                                   {"00 84 01 00 08", "6A86"},
+                                                   {"00 84 00 00 01 00", "6700"}}},
+                                           Script{"authentication_without_a_challenge",
+                                                  {{"00 82 00 01 08 00 00 00 00 00 00 00 00", "6985"},
+                                                   {"00 82 00 01 07 00 00 00 00 00 00 00", "6700"},
+                                                   {"00 82 01 01 08 00 00 00 00 00 00 00 00", "6A86"}}}),
+                         ScriptName);
 
 std::vector<uint8_t> HostDes(const std::vector<uint8_t>& key, const std::vector<uint8_t>& block) {
   DES_cblock k1, k2, in, out;
@@ -157,7 +155,8 @@ INSTANTIATE_TEST_SUITE_P(
                       AuthCase{"key01_first_half_wrong", 0x01, Flipped(kKey01, 3), 8, 0x6300},
                       AuthCase{"key01_second_half_wrong", 0x01, Flipped(kKey01, 11), 8, 0x6300},
                       AuthCase{"key02_wrong", 0x02, Flipped(kKey02, 7), 8, 0x6300},
-                      AuthCase{"key01_used_as_single_des", 0x01, {kKey01.begin(), kKey01.begin() + 8}, 8, 0x6300},
+                      AuthCase{
+                          "key01_used_as_single_des", 0x01, {kKey01.begin(), kKey01.begin() + 8}, 8, 0x6300},
                       AuthCase{"missing_key", 0x09, kKey01, 8, 0x6A88}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -249,11 +248,12 @@ TEST_P(AccessConditions, UpdateOnlyAfterTheCondition) {
 
 INSTANTIATE_TEST_SUITE_P(
     Profile, AccessConditions,
-    ::testing::Values(
-        GuardedFile{"passphrase_01", "00 A4 00 0C 02 00 04",
-                    [](Card& c) { return Send(c, kVerifyPassphrase01).sw == 0x9000; }},
-        GuardedFile{"external_auth_key_01", "00 A4 00 0C 02 00 05",
-                    [](Card& c) { return Authenticate(c, 0x01, HostDes(kKey01, Challenge(c))) == 0x9000; }}),
+    ::testing::Values(GuardedFile{"passphrase_01", "00 A4 00 0C 02 00 04",
+                                  [](Card& c) { return Send(c, kVerifyPassphrase01).sw == 0x9000; }},
+                      GuardedFile{"external_auth_key_01", "00 A4 00 0C 02 00 05",
+                                  [](Card& c) {
+                                    return Authenticate(c, 0x01, HostDes(kKey01, Challenge(c))) == 0x9000;
+                                  }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct CrossedCondition {
@@ -274,18 +274,23 @@ TEST_P(CrossedConditions, DoNotOpenTheFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     Profile, CrossedConditions,
-    ::testing::Values(
-        CrossedCondition{"passphrase_for_ef_0005", "00 A4 00 0C 02 00 05",
-                         [](Card& c) { return Send(c, kVerifyPassphrase01).sw == 0x9000; }},
-        CrossedCondition{"key_02_for_ef_0005", "00 A4 00 0C 02 00 05",
-                         [](Card& c) { return Authenticate(c, 0x02, HostDes(kKey02, Challenge(c))) == 0x9000; }},
-        CrossedCondition{"key_01_for_ef_0004", "00 A4 00 0C 02 00 04",
-                         [](Card& c) { return Authenticate(c, 0x01, HostDes(kKey01, Challenge(c))) == 0x9000; }},
-        CrossedCondition{"failed_verify_clears_the_right",
-                         "00 A4 00 0C 02 00 04",
-                         [](Card& c) {
-                           return Send(c, kVerifyPassphrase01).sw == 0x9000 && Send(c, kWrong).sw == 0x63C2;
-                         }}),
+    ::testing::Values(CrossedCondition{"passphrase_for_ef_0005", "00 A4 00 0C 02 00 05",
+                                       [](Card& c) { return Send(c, kVerifyPassphrase01).sw == 0x9000; }},
+                      CrossedCondition{"key_02_for_ef_0005", "00 A4 00 0C 02 00 05",
+                                       [](Card& c) {
+                                         return Authenticate(c, 0x02, HostDes(kKey02, Challenge(c))) ==
+                                                0x9000;
+                                       }},
+                      CrossedCondition{"key_01_for_ef_0004", "00 A4 00 0C 02 00 04",
+                                       [](Card& c) {
+                                         return Authenticate(c, 0x01, HostDes(kKey01, Challenge(c))) ==
+                                                0x9000;
+                                       }},
+                      CrossedCondition{"failed_verify_clears_the_right", "00 A4 00 0C 02 00 04",
+                                       [](Card& c) {
+                                         return Send(c, kVerifyPassphrase01).sw == 0x9000 &&
+                                                Send(c, kWrong).sw == 0x63C2;
+                                       }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -19,18 +19,23 @@ TEST_P(Scripts, AnswersAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(
     CardDes, Scripts,
-    ::testing::Values(
-        Script{"known_answers",
-               {{"10 02 00 00 10 13 34 57 79 9B BC DF F1 01 23 45 67 89 AB CD EF", "85 E8 13 54 0F 0A B4 05 | 9000"},
-                {"10 02 01 00 10 13 34 57 79 9B BC DF F1 85 E8 13 54 0F 0A B4 05", "01 23 45 67 89 AB CD EF | 9000"},
-                {"10 02 00 00 10 01 23 45 67 89 AB CD EF 4E 6F 77 20 69 73 20 74", "3F A4 0E 8A 98 4D 48 15 | 9000"},
-                {"10 02 00 00 10 FE FE FE FE FE FE FE FE 00 00 00 00 00 00 00 00", "CA AA AF 4D EA F1 DB AE | 9000"},
-                {"10 02 00 00 10 FF FF FF FF FF FF FF FF 00 00 00 00 00 00 00 00", "CA AA AF 4D EA F1 DB AE | 9000"}}},
-        Script{"framing",
-               {{"10 02 02 00 10 13 34 57 79 9B BC DF F1 01 23 45 67 89 AB CD EF", "6A86"},
-                {"10 02 00 01 10 13 34 57 79 9B BC DF F1 01 23 45 67 89 AB CD EF", "6A86"},
-                {"10 02 00 00 08 13 34 57 79 9B BC DF F1", "6700"},
-                {"10 02 00 00 10 13 34 57 79 9B BC DF F1 01 23 45 67 89 AB CD EF 08", "6700"}}}),
+    ::testing::Values(Script{"known_answers",
+                             {{"10 02 00 00 10 13 34 57 79 9B BC DF F1 01 23 45 67 89 AB CD EF",
+                               "85 E8 13 54 0F 0A B4 05 | 9000"},
+                              {"10 02 01 00 10 13 34 57 79 9B BC DF F1 85 E8 13 54 0F 0A B4 05",
+                               "01 23 45 67 89 AB CD EF | 9000"},
+                              {"10 02 00 00 10 01 23 45 67 89 AB CD EF 4E 6F 77 20 69 73 20 74",
+                               "3F A4 0E 8A 98 4D 48 15 | 9000"},
+                              {"10 02 00 00 10 FE FE FE FE FE FE FE FE 00 00 00 00 00 00 00 00",
+                               "CA AA AF 4D EA F1 DB AE | 9000"},
+                              {"10 02 00 00 10 FF FF FF FF FF FF FF FF 00 00 00 00 00 00 00 00",
+                               "CA AA AF 4D EA F1 DB AE | 9000"}}},
+                      Script{
+                          "framing",
+                          {{"10 02 02 00 10 13 34 57 79 9B BC DF F1 01 23 45 67 89 AB CD EF", "6A86"},
+                           {"10 02 00 01 10 13 34 57 79 9B BC DF F1 01 23 45 67 89 AB CD EF", "6A86"},
+                           {"10 02 00 00 08 13 34 57 79 9B BC DF F1", "6700"},
+                           {"10 02 00 00 10 13 34 57 79 9B BC DF F1 01 23 45 67 89 AB CD EF 08", "6700"}}}),
     ScriptName);
 
 // FIPS-197 appendix C.1 for the encrypt and decrypt commands.
@@ -101,14 +106,16 @@ TEST_P(SessionKeys, DerivedUnderTheMasterKey) {
   const std::array<uint8_t, 16> check = HostAes(session_key, std::vector<uint8_t>(16, 0));
   EXPECT_EQ(Show(Send(card, GetParam().derive)), Hex(check.data(), 3) + " | 9000");
   const std::vector<uint8_t> block = Bytes(kAesPlain);
-  EXPECT_EQ(Show(Send(card, Apdu(0x80, 0xFA, 0x00, 0x00, block))), Hex16(HostAes(session_key, block)) + " | 9000");
+  EXPECT_EQ(Show(Send(card, Apdu(0x80, 0xFA, 0x00, 0x00, block))),
+            Hex16(HostAes(session_key, block)) + " | 9000");
   card.Reset();
   EXPECT_EQ(Send(card, Apdu(0x80, 0xFA, 0x00, 0x00, block)).sw, 0x6985) << "a reset forgets the session key";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, SessionKeys,
-    ::testing::Values(KeyCommandCase{"loaded_key_mode_20", "80 F4 00 00 10 2B 7E 15 16 28 AE D2 A6 AB F7 15 88 09 CF 4F 3C",
+    ::testing::Values(KeyCommandCase{"loaded_key_mode_20",
+                                     "80 F4 00 00 10 2B 7E 15 16 28 AE D2 A6 AB F7 15 88 09 CF 4F 3C",
                                      "80 CE 20 00 10 F0 E1 D2 C3 B4 A5 96 87 78 69 5A 4B 3C 2D 1E 0F"},
                       KeyCommandCase{"card_key_mode_60",
                                      "80 D4 01 07 12 03 02 2B 7E 15 16 28 AE D2 A6 AB F7 15 88 09 CF 4F 3C",
@@ -157,7 +164,8 @@ Answer CardSha1(Card& card, const std::vector<uint8_t>& m) {
     offset += 64;
   }
   if (a.sw != 0x9000) return a;
-  return Send(card, Apdu(0x80, 0xCC, static_cast<uint8_t>(0x80 | n >> 8), static_cast<uint8_t>(n), piece(offset, n - offset)));
+  return Send(card, Apdu(0x80, 0xCC, static_cast<uint8_t>(0x80 | n >> 8), static_cast<uint8_t>(n),
+                         piece(offset, n - offset)));
 }
 
 class Sha1Lengths : public ::testing::TestWithParam<std::size_t> {};
@@ -183,23 +191,27 @@ const std::string k64 = Hex(std::vector<uint8_t>(64, 0x61));
 
 INSTANTIATE_TEST_SUITE_P(
     Sha1Chains, Scripts,
-    ::testing::Values(
-        Script{"declared_length_must_match",
-               {{"80 CC 00 04 03 61 62 63", "6700"},
-                {"80 CC 3F FF 40 " + k64, "9000"},
-                {"80 CC 80 42 01 61", "6700"},
-                {"80 CC 80 41 01 61", "6985"}}},
-        Script{"continuation_without_a_start", {{"80 CC BF FF 40 " + k64, "6985"}, {"80 CC 80 41 01 61", "6985"}}},
-        Script{"first_piece_is_64_bytes", {{"80 CC 3F FF 03 61 62 63", "6700"}, {"80 CC 3F FE 40 " + k64, "6A86"}}},
-        Script{"another_command_breaks_the_chain",
-               {{"80 CC 3F FF 40 " + k64, "9000"}, {"00 A4 00 0C 02 00 01", "9000"}, {"80 CC 80 41 01 61", "6985"}}},
-        Script{"a_single_command_ends_a_chain",
-               {{"80 CC 3F FF 40 " + k64, "9000"},
-                {"80 CC 00 00 00", "DA 39 A3 EE 5E 6B 4B 0D 32 55 BF EF 95 60 18 90 AF D8 07 09 | 9000"},
-                {"80 CC 80 41 01 61", "6985"}}},
-        Script{"last_piece_of_65_bytes",
-               {{"80 CC 3F FF 40 " + k64, "9000"}, {"80 CC 80 81 41 " + k64 + " 61", "6700"}}},
-        Script{"bad_p1", {{"80 CC 10 00 00", "6A86"}}}),
+    ::testing::Values(Script{"declared_length_must_match",
+                             {{"80 CC 00 04 03 61 62 63", "6700"},
+                              {"80 CC 3F FF 40 " + k64, "9000"},
+                              {"80 CC 80 42 01 61", "6700"},
+                              {"80 CC 80 41 01 61", "6985"}}},
+                      Script{"continuation_without_a_start",
+                             {{"80 CC BF FF 40 " + k64, "6985"}, {"80 CC 80 41 01 61", "6985"}}},
+                      Script{"first_piece_is_64_bytes",
+                             {{"80 CC 3F FF 03 61 62 63", "6700"}, {"80 CC 3F FE 40 " + k64, "6A86"}}},
+                      Script{"another_command_breaks_the_chain",
+                             {{"80 CC 3F FF 40 " + k64, "9000"},
+                              {"00 A4 00 0C 02 00 01", "9000"},
+                              {"80 CC 80 41 01 61", "6985"}}},
+                      Script{"a_single_command_ends_a_chain",
+                             {{"80 CC 3F FF 40 " + k64, "9000"},
+                              {"80 CC 00 00 00",
+                               "DA 39 A3 EE 5E 6B 4B 0D 32 55 BF EF 95 60 18 90 AF D8 07 09 | 9000"},
+                              {"80 CC 80 41 01 61", "6985"}}},
+                      Script{"last_piece_of_65_bytes",
+                             {{"80 CC 3F FF 40 " + k64, "9000"}, {"80 CC 80 81 41 " + k64 + " 61", "6700"}}},
+                      Script{"bad_p1", {{"80 CC 10 00 00", "6A86"}}}),
     ScriptName);
 
 TEST(Sha1, MessageLongerThanTheLengthFieldIsRefused) {
@@ -216,30 +228,31 @@ TEST(Sha1, MessageLongerThanTheLengthFieldIsRefused) {
   EXPECT_EQ(pieces, 512) << "511 pieces (32704 bytes) fit below 32768";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Dispatch, Scripts,
-    ::testing::Values(
-        Script{"idle_poll", {{kPoll, "6D00"}}},
-        Script{"unknown_instructions", {{"00 CA 00 00 00", "6D00"}, {"80 A4 00 00 00", "6D00"}, {"00 00 00 00 01", "6D00"}}},
-        Script{"classes",
-               {{"90 A4 00 00 00", "6E00"},
-                {"A0 A4 00 00 02 3F 00", "6E00"},
-                {"FF A4 00 00 00", "6E00"},
-                {"01 A4 00 00 02 3F 00", "6881"},
-                {"0C A4 00 00 02 3F 00", "6882"},
-                {"10 A4 00 00 02 3F 00", "6884"}}},
-        Script{"lengths",
-               {{"", "6700"},
-                {"00 A4 00 00", "6700"},
-                {"00 D6 00 00 05 01 02", "6700"},
-                {"00 D6 00 00 01 01 02 03", "6700"}}},
-        Script{"change_protocol",
-               {{"80 14 00 00 01 FF", "9000"},
-                {"80 14 00 00 01 FE", "9000"},
-                {"80 14 00 00 01 00", "6A80"},
-                {"80 14 00 01 01 FF", "6A86"},
-                {"80 14 00 00 02 FF FF", "6700"}}}),
-    ScriptName);
+INSTANTIATE_TEST_SUITE_P(Dispatch, Scripts,
+                         ::testing::Values(Script{"idle_poll", {{kPoll, "6D00"}}},
+                                           Script{"unknown_instructions",
+                                                  {{"00 CA 00 00 00", "6D00"},
+                                                   {"80 A4 00 00 00", "6D00"},
+                                                   {"00 00 00 00 01", "6D00"}}},
+                                           Script{"classes",
+                                                  {{"90 A4 00 00 00", "6E00"},
+                                                   {"A0 A4 00 00 02 3F 00", "6E00"},
+                                                   {"FF A4 00 00 00", "6E00"},
+                                                   {"01 A4 00 00 02 3F 00", "6881"},
+                                                   {"0C A4 00 00 02 3F 00", "6882"},
+                                                   {"10 A4 00 00 02 3F 00", "6884"}}},
+                                           Script{"lengths",
+                                                  {{"", "6700"},
+                                                   {"00 A4 00 00", "6700"},
+                                                   {"00 D6 00 00 05 01 02", "6700"},
+                                                   {"00 D6 00 00 01 01 02 03", "6700"}}},
+                                           Script{"change_protocol",
+                                                  {{"80 14 00 00 01 FF", "9000"},
+                                                   {"80 14 00 00 01 FE", "9000"},
+                                                   {"80 14 00 00 01 00", "6A80"},
+                                                   {"80 14 00 01 01 FF", "6A86"},
+                                                   {"80 14 00 00 02 FF FF", "6700"}}}),
+                         ScriptName);
 
 TEST(Dispatch, NullCommandIsRefused) {
   Card card;
