@@ -60,6 +60,9 @@ inline void RunScript(Card& card, const std::vector<Step>& steps) {
     ASSERT_EQ(Show(Send(card, steps[i].apdu)), steps[i].answer) << "step " << i + 1 << ": " << steps[i].apdu;
 }
 
+// Failure messages name the script rather than dump its bytes.
+inline void PrintTo(const Script& script, std::ostream* os) { *os << script.name; }
+
 inline std::string ScriptName(const ::testing::TestParamInfo<Script>& info) { return info.param.name; }
 
 // Frequently used commands of the default profile.
