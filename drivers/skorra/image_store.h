@@ -31,6 +31,8 @@ class ImageStore {
   bool Write(std::span<const uint8_t> image) const;
 
   const std::filesystem::path& path() const { return path_; }
+  // The file whose lock keeps the image to one process: .card1.lock.
+  std::filesystem::path lock_path() const { return folder_ / ("." + path_.stem().string() + ".lock"); }
 
  private:
   std::filesystem::path folder_;

@@ -28,6 +28,11 @@ std::unique_ptr<VirtualCardBackend> VirtualCardBackend::InMemory(int port_number
 }
 
 std::unique_ptr<VirtualCardBackend> VirtualCardBackend::FromStore(ImageStore store, std::string& problem) {
+  std::optional<CardLock> lock = CardLock::Take(store.lock_path());
+  if (!lock) {
+    problem = store.path().string() + ": in use by another process";
+    return nullptr;
+  }
   ImageStore::Loaded loaded = store.Read();
   if (loaded.outcome == ImageStore::Outcome::kDamaged) {
     problem = store.path().string() + ": " + loaded.problem;
@@ -37,7 +42,7 @@ std::unique_ptr<VirtualCardBackend> VirtualCardBackend::FromStore(ImageStore sto
     vcard::Card fresh;
     std::vector<uint8_t> image = fresh.SaveImage();
     return std::unique_ptr<VirtualCardBackend>(
-        new VirtualCardBackend(std::move(fresh), std::move(store), std::move(image)));
+        new VirtualCardBackend(std::move(fresh), std::move(store), std::move(*lock), std::move(image)));
   }
   std::optional<vcard::Card> card = vcard::Card::LoadImage(loaded.image.data(), loaded.image.size());
   if (!card) {
@@ -45,13 +50,18 @@ std::unique_ptr<VirtualCardBackend> VirtualCardBackend::FromStore(ImageStore sto
     return nullptr;
   }
   return std::unique_ptr<VirtualCardBackend>(
-      new VirtualCardBackend(std::move(*card), std::move(store), std::move(loaded.image)));
+      new VirtualCardBackend(std::move(*card), std::move(store), std::move(*lock), std::move(loaded.image)));
 }
 
 VirtualCardBackend::VirtualCardBackend(vcard::Card& card) : card_(&card) {}
 
-VirtualCardBackend::VirtualCardBackend(vcard::Card card, ImageStore store, std::vector<uint8_t> saved_image)
-    : owned_(std::move(card)), card_(&*owned_), store_(std::move(store)), saved_image_(std::move(saved_image)) {}
+VirtualCardBackend::VirtualCardBackend(vcard::Card card, ImageStore store, CardLock lock,
+                                       std::vector<uint8_t> saved_image)
+    : owned_(std::move(card)),
+      card_(&*owned_),
+      store_(std::move(store)),
+      lock_(std::move(lock)),
+      saved_image_(std::move(saved_image)) {}
 
 bool VirtualCardBackend::PowerUp() {
   card_->Reset();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "backend.h"
+#include "card_lock.h"
 #include "image_store.h"
 #include "vcard/card.h"
 
@@ -18,9 +19,11 @@ class VirtualCardBackend final : public Backend {
   // it outlives closing the port.
   static std::unique_ptr<VirtualCardBackend> InMemory(int port_number);
 
-  // The card saved in the store; a missing file gives a fresh card. nullptr
-  // and a problem text when the file is damaged: a damaged card is never
-  // silently replaced by a fresh one, which would lose its contents.
+  // The card saved in the store, held by this process alone while the
+  // backend lives; a missing file gives a fresh card. nullptr and a problem
+  // text when another process holds the card or the file is damaged: a
+  // damaged card is never silently replaced by a fresh one, which would
+  // lose its contents.
   static std::unique_ptr<VirtualCardBackend> FromStore(ImageStore store, std::string& problem);
 
   bool PowerUp() override;
@@ -28,12 +31,13 @@ class VirtualCardBackend final : public Backend {
 
  private:
   explicit VirtualCardBackend(vcard::Card& card);
-  VirtualCardBackend(vcard::Card card, ImageStore store, std::vector<uint8_t> saved_image);
+  VirtualCardBackend(vcard::Card card, ImageStore store, CardLock lock, std::vector<uint8_t> saved_image);
   Reply SaveOrRollBack(vcard::Answer answer);
 
   std::optional<vcard::Card> owned_;
   vcard::Card* card_;
   std::optional<ImageStore> store_;
+  std::optional<CardLock> lock_;
   std::vector<uint8_t> saved_image_;  // what the file holds
 };
 

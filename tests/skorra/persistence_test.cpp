@@ -50,10 +50,10 @@ TEST_F(CardImages, FreshCardWritesNothingUntilItChanges) {
   const uint32_t handle = OpenAndPowerUp("COM1");
   ASSERT_EQ(Send(handle, apdu::kSelectData).sw, 0x9000);
   ASSERT_EQ(Send(handle, apdu::kRead4).sw, 0x9000);
-  EXPECT_TRUE(fs::is_empty(cards_.path()));
+  EXPECT_EQ(FolderEntries(cards_.path()), std::vector<std::string>{".card1.lock"});
   ASSERT_EQ(Send(handle, apdu::kWriteDeadBeef).sw, 0x9000);
-  // Only the image itself: no temporary file is left behind.
-  EXPECT_EQ(FolderEntries(cards_.path()), std::vector<std::string>{"card1.img"});
+  // The image and its lock: no temporary file is left behind.
+  EXPECT_EQ(FolderEntries(cards_.path()), (std::vector<std::string>{".card1.lock", "card1.img"}));
 }
 
 TEST_F(CardImages, ImageStartsWithItsMagic) {
@@ -106,6 +106,26 @@ TEST_F(CardImages, TryCounterCrossesProcesses) {
   ProbeRun second = RunProbe({SKORRA_LIBRARY, "COM1", wrong});
   EXPECT_EQ(first.output, "63C2 \n");
   EXPECT_EQ(second.output, "63C1 \n");
+}
+
+// A card folder serves one process at a time: while another process holds
+// the card, opening its port fails; the lock goes with that process.
+TEST_F(CardImages, CardHeldByAnotherProcessDoesNotOpen) {
+  const int pid = StartProbe({SKORRA_LIBRARY, "COM1", "--repeat", "0", "0084000008"});
+  for (int i = 0; i < 200 && !fs::exists(cards_.path() / ".card1.lock"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ::testing::internal::CaptureStderr();
+  const uint32_t handle = driver_.CT_open("COM1");
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(handle, 0u);
+  EXPECT_NE(err.find("in use by another process"), std::string::npos) << err;
+  EXPECT_NE(driver_.CT_open("COM2"), 0u);
+
+  kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_NE(driver_.CT_open("COM1"), 0u);
 }
 
 struct DamageCase {
@@ -172,7 +192,7 @@ TEST_F(CardImages, FailedWriteIsReportedAndUndone) {
   fs::rename(Image(1), cards_.path() / "moved");
   fs::create_directory(Image(1));
   EXPECT_EQ(Send(handle, "00 D6 00 00 04 01 02 03 04").sw, 0x6581);
-  EXPECT_EQ(FolderEntries(cards_.path()), (std::vector<std::string>{"card1.img", "moved"}));
+  EXPECT_EQ(FolderEntries(cards_.path()), (std::vector<std::string>{".card1.lock", "card1.img", "moved"}));
 
   ASSERT_EQ(Send(handle, apdu::kSelectData).sw, 0x9000);
   EXPECT_EQ(Send(handle, apdu::kRead4).data, "DE AD BE EF");
