@@ -50,8 +50,8 @@ uint32_t Port::Open(int number) {
   std::lock_guard lock(mutex_);
   if (session_) return 0;  // a port serves one session at a time
   const Settings settings = ReadSettings();
-  Session session{std::string(kPortNames[static_cast<std::size_t>(number - 1)]), nullptr,
-                  Trace::Open(settings, std::string(kPortNames[static_cast<std::size_t>(number - 1)]))};
+  const std::string name(kPortNames[static_cast<std::size_t>(number - 1)]);
+  Session session{name, nullptr, Trace::Open(settings, name)};
   std::string problem;
   session.backend = OpenBackend(number, settings, problem);
   if (!session.backend) {

@@ -1,9 +1,10 @@
 // Test support for the driver: libskorra.so loaded by path, commands sent as
-// hex strings, private card folders and environment variables, and the
-// probe program run as a second process.
+// hex strings, and the probe program run as a second process.
 #pragma once
 
 #include <gtest/gtest.h>
+
+#include "environment.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -39,38 +40,6 @@ struct Answer {
 
 // Sends one command written in hex ("00 B0 00 00 04").
 Answer Send(const Driver& driver, uint32_t handle, const std::string& apdu_hex);
-
-std::vector<uint8_t> Bytes(const std::string& hex);
-std::string Hex(const std::vector<uint8_t>& bytes);
-
-// A folder of its own for one test, removed after it.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
-// Sets (or with nullopt unsets) an environment variable for a scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, std::optional<std::string> value);
-  ~ScopedEnv();
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  std::string name_;
-  std::optional<std::string> old_;
-};
-
-std::string ReadFile(const std::filesystem::path& path);
-void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 
 // The probe program: opens a port of the driver in a process of its own
 // (with this process's environment) and sends commands; see probe.cpp.
