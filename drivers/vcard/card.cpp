@@ -1,0 +1,50 @@
+// The Card object: one card's state behind the interface the driver uses.
+#include "card.h"
+
+#include <utility>
+
+#include "dispatch.h"
+#include "image.h"
+#include "profile.h"
+#include "status.h"
+
+namespace tarnwick::vcard {
+
+struct Card::State : CardState {};
+
+Card::Card(CardOptions options) : state_(std::make_unique<State>()) {
+  state_->options = options;
+  state_->card = DefaultProfile();
+}
+
+Card::Card(std::unique_ptr<State> state) : state_(std::move(state)) {}
+Card::~Card() = default;
+Card::Card(Card&&) noexcept = default;
+Card& Card::operator=(Card&&) noexcept = default;
+
+Answer Card::Process(const uint8_t* apdu, std::size_t len) {
+  if (!state_) return Answer{{}, sw::kNoDiagnosis};
+  return Dispatch(*state_, apdu, len);
+}
+
+void Card::Reset() {
+  if (state_) state_->session = Session{};
+}
+
+bool Card::TakeChanged() { return state_ && std::exchange(state_->changed, false); }
+
+std::vector<uint8_t> Card::SaveImage() const {
+  return state_ ? SerializeImage(state_->card) : std::vector<uint8_t>{};
+}
+
+std::optional<Card> Card::LoadImage(const uint8_t* image, std::size_t len, CardOptions options) {
+  if (image == nullptr) return std::nullopt;
+  std::optional<Persistent> contents = ParseImage({image, len});
+  if (!contents) return std::nullopt;
+  auto state = std::make_unique<State>();
+  state->options = options;
+  state->card = std::move(*contents);
+  return Card(std::move(state));
+}
+
+}  // namespace tarnwick::vcard

@@ -1,0 +1,76 @@
+// RSA key-pair generation (0x80 0xCE, P1 0x00): the first command starts
+// it and answers busy; polls answer busy, then 0x6D00; the next command
+// generates and answers the public-key record. With P2 = 1 to 4 the
+// private key stays in that slot and further commands repeat the record;
+// with P2 = 0 the key stays in no slot and the next six commands hand out
+// d, p, q, dP, dQ and qInv.
+#include "handlers.h"
+#include "long_operation.h"
+#include "rsa_key.h"
+
+namespace tarnwick::vcard {
+namespace {
+
+constexpr uint8_t kOffline = 0x00;
+
+std::vector<uint8_t> Bytes(std::span<const uint8_t> value) { return {value.begin(), value.end()}; }
+
+// The answer after the public record: 1 for d, up to 6 for qInv.
+std::vector<uint8_t> PrivateValue(const RsaPrivateKey& key, int index) {
+  switch (index) {
+    case 1:
+      return Bytes(key.d);
+    case 2:
+      return Bytes(key.p);
+    case 3:
+      return Bytes(key.q);
+    case 4:
+      return Bytes(key.dp);
+    case 5:
+      return Bytes(key.dq);
+    default:
+      return Bytes(key.qinv);
+  }
+}
+
+constexpr int kOfflineAnswers = 7;  // the public record and six values
+
+Answer Complete(CardState& state, PendingKeyGeneration& generation) {
+  std::optional<RsaPrivateKey> key = GenerateRsaKey();
+  if (!key) {
+    state.session.pending = std::monostate{};
+    return Status(sw::kNoDiagnosis);
+  }
+  generation.key = key;
+  generation.answers_given = 1;
+  if (generation.slot != kOffline) {
+    state.card.rsa_slots[generation.slot - 1u] = key;
+    state.changed = true;
+  }
+  return Data(PublicKeyRecord(*key));
+}
+
+Answer NextAnswer(CardState& state, PendingKeyGeneration& generation) {
+  const RsaPrivateKey key = *generation.key;
+  if (generation.slot != kOffline) return Data(PublicKeyRecord(key));
+  const int index = generation.answers_given++;
+  if (generation.answers_given == kOfflineAnswers) state.session.pending = std::monostate{};
+  return Data(PrivateValue(key, index));
+}
+
+}  // namespace
+
+Answer GenerateKeyPair(CardState& state, const Command& c) {
+  if (c.p2 > kRsaSlots) return Status(sw::kWrongP1P2);
+  if (!c.header_only) return Status(sw::kWrongLength);
+  auto* generation = std::get_if<PendingKeyGeneration>(&state.session.pending);
+  if (generation == nullptr || generation->slot != c.p2) {
+    state.session.pending = PendingKeyGeneration{c.p2, StartBusy(state.options), std::nullopt, 0};
+    return Status(sw::kBusy);
+  }
+  if (!generation->busy.ready) return Status(sw::kBusy);
+  if (!generation->key) return Complete(state, *generation);
+  return NextAnswer(state, *generation);
+}
+
+}  // namespace tarnwick::vcard

@@ -1,0 +1,112 @@
+// The RSA operations: sign (type-1 padding) and decrypt (type-2 padding
+// removed) with the private key of slot P2; verify (type-1 padding
+// removed) and encrypt (type-2 padding) with a public key from the
+// transparent EF 00P2 or, for P2 = 0, the key the key-load frame loaded.
+#include "access.h"
+#include "file_system.h"
+#include "handlers.h"
+#include "pkcs1.h"
+#include "rsa_key.h"
+
+namespace tarnwick::vcard {
+namespace {
+
+struct PrivateKeyRef {
+  const RsaPrivateKey* key = nullptr;
+  uint16_t sw = sw::kOk;
+};
+
+PrivateKeyRef SlotKey(const CardState& state, uint8_t p2) {
+  if (p2 == 0 || p2 > kRsaSlots) return {nullptr, sw::kWrongP1P2};
+  const auto& slot = state.card.rsa_slots[p2 - 1u];
+  if (!slot) return {nullptr, sw::kReferenceNotFound};
+  return {&*slot, sw::kOk};
+}
+
+struct PublicKeyRef {
+  std::optional<RsaPublicKey> key;
+  uint16_t sw = sw::kOk;
+};
+
+// The key file must be a transparent EF the session may read, holding a
+// usable public-key record from its first byte.
+PublicKeyRef PublicKey(CardState& state, uint8_t p2) {
+  if (p2 == 0) {
+    if (!state.session.loaded_public_key) return {std::nullopt, sw::kReferenceNotFound};
+    return {state.session.loaded_public_key, sw::kOk};
+  }
+  const File* file = FindFile(state.card, p2);
+  if (file == nullptr) return {std::nullopt, sw::kFileNotFound};
+  if (file->type != FileType::kTransparent) return {std::nullopt, sw::kIncompatibleFile};
+  if (!AccessGranted(file->read_ac, state.session)) return {std::nullopt, sw::kSecurityNotSatisfied};
+  std::optional<RsaPublicKey> key = ParsePublicKeyRecord(file->body, false);
+  if (!key) return {std::nullopt, sw::kReferenceUnusable};
+  return {std::move(key), sw::kOk};
+}
+
+}  // namespace
+
+Answer RsaSign(CardState& state, const Command& c) {
+  if (c.p1 != 0x00) return Status(sw::kWrongP1P2);
+  if (!c.CarriesDataOnly()) return Status(sw::kWrongLength);
+  PrivateKeyRef ref = SlotKey(state, c.p2);
+  if (ref.key == nullptr) return Status(ref.sw);
+  if (c.data.size() + kPkcs1Overhead > kRsaBytes) return Status(sw::kWrongLength);
+  auto signature = RsaPrivate(*ref.key, PadType1(c.data, kRsaBytes));
+  if (!signature) return Status(sw::kNoDiagnosis);
+  return Data(std::move(*signature));
+}
+
+// Bad padding after the private operation answers 0x6A80.
+Answer RsaDecrypt(CardState& state, const Command& c) {
+  if (c.p1 != 0x00) return Status(sw::kWrongP1P2);
+  if (!c.CarriesDataOnly()) return Status(sw::kWrongLength);
+  PrivateKeyRef ref = SlotKey(state, c.p2);
+  if (ref.key == nullptr) return Status(ref.sw);
+  if (c.data.size() != kRsaBytes) return Status(sw::kWrongLength);
+  auto block = RsaPrivate(*ref.key, c.data);
+  if (!block) return Status(sw::kWrongData);
+  auto plain = Unpad(*block, 0x02);
+  if (!plain) return Status(sw::kWrongData);
+  return Data(std::move(*plain));
+}
+
+Answer RsaVerify(CardState& state, const Command& c) {
+  if (c.p1 != 0x00) return Status(sw::kWrongP1P2);
+  if (!c.CarriesDataOnly()) return Status(sw::kWrongLength);
+  PublicKeyRef ref = PublicKey(state, c.p2);
+  if (!ref.key) return Status(ref.sw);
+  if (c.data.size() != ref.key->n.size()) return Status(sw::kWrongLength);
+  auto block = RsaPublic(*ref.key, c.data);
+  if (!block) return Status(sw::kWrongData);
+  auto recovered = Unpad(*block, 0x01);
+  if (!recovered) return Status(sw::kWrongData);
+  return Data(std::move(*recovered));
+}
+
+Answer RsaEncrypt(CardState& state, const Command& c) {
+  if (c.p1 != 0x00) return Status(sw::kWrongP1P2);
+  if (!c.CarriesDataOnly()) return Status(sw::kWrongLength);
+  PublicKeyRef ref = PublicKey(state, c.p2);
+  if (!ref.key) return Status(ref.sw);
+  const std::size_t k = ref.key->n.size();
+  if (c.data.size() + kPkcs1Overhead > k) return Status(sw::kWrongLength);
+  auto block = PadType2(c.data, k);
+  auto cipher = block ? RsaPublic(*ref.key, *block) : std::nullopt;
+  if (!cipher) return Status(sw::kNoDiagnosis);
+  return Data(std::move(*cipher));
+}
+
+// The key-load frame: P2 = Lc, the data one public-key record, then an Le
+// byte. The key serves verify and encrypt with P2 = 0 until the next load
+// or reset; the answer carries no data.
+Answer LoadPublicKey(CardState& state, const Command& c) {
+  if (c.p1 != 0x00 || c.p2 != c.p3) return Status(sw::kWrongP1P2);
+  if (c.header_only) return Status(sw::kWrongLength);
+  std::optional<RsaPublicKey> key = ParsePublicKeyRecord(c.data, true);
+  if (!key) return Status(sw::kWrongData);
+  state.session.loaded_public_key = std::move(key);
+  return Status(sw::kOk);
+}
+
+}  // namespace tarnwick::vcard
