@@ -8,8 +8,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "image_envelope.h"
-
 namespace tarnwick::skorra {
 namespace {
 
@@ -65,18 +63,14 @@ ImageStore::Loaded ImageStore::Read() const {
   }
   ::close(fd);
   if (!read) return {Outcome::kDamaged, {}, "not a readable card image file"};
-  std::optional<std::vector<uint8_t>> image = UnsealImage(file);
-  if (!image) return {Outcome::kDamaged, {}, "truncated or damaged card image"};
-  return {Outcome::kLoaded, std::move(*image), {}};
+  return {Outcome::kLoaded, std::move(file), {}};
 }
 
 bool ImageStore::Write(std::span<const uint8_t> image) const {
-  const std::vector<uint8_t> sealed = SealImage(image);
-  if (sealed.empty()) return false;
   std::string temporary = (folder_ / ("." + path_.filename().string() + ".XXXXXX")).string();
   const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) return false;
-  const bool written = WriteAll(fd, sealed) && ::fsync(fd) == 0;
+  const bool written = WriteAll(fd, image) && ::fsync(fd) == 0;
   const bool closed = ::close(fd) == 0;
   if (!written || !closed || ::rename(temporary.c_str(), path_.c_str()) != 0) {
     ::unlink(temporary.c_str());

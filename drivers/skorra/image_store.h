@@ -1,5 +1,7 @@
 // One card's image file in the card folder (card1.img for COM1 and so on):
-// read at open, replaced atomically after every change.
+// read at open, replaced atomically after every change. The file holds the
+// card's own image, which carries its length and a digest, so the card
+// itself tells a damaged file from a card.
 #pragma once
 
 #include <cstdint>
@@ -17,11 +19,10 @@ class ImageStore {
   enum class Outcome { kLoaded, kMissing, kDamaged };
   struct Loaded {
     Outcome outcome;
-    std::vector<uint8_t> image;  // the card image, when loaded
+    std::vector<uint8_t> image;  // the file's bytes, when loaded
     std::string problem;         // why not, when damaged
   };
-  // A missing file is a fresh card; a file that cannot be read or is not an
-  // intact image is damaged.
+  // A missing file is a fresh card; a file that cannot be read is damaged.
   Loaded Read() const;
 
   // Replaces the file with the image: written to a temporary file in the

@@ -46,7 +46,7 @@ std::unique_ptr<VirtualCardBackend> VirtualCardBackend::FromStore(ImageStore sto
   }
   std::optional<vcard::Card> card = vcard::Card::LoadImage(loaded.image.data(), loaded.image.size());
   if (!card) {
-    problem = store.path().string() + ": the card does not accept this image";
+    problem = store.path().string() + ": truncated or damaged card image";
     return nullptr;
   }
   return std::unique_ptr<VirtualCardBackend>(

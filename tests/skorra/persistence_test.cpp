@@ -56,9 +56,9 @@ TEST_F(CardImages, FreshCardWritesNothingUntilItChanges) {
   EXPECT_EQ(FolderEntries(cards_.path()), (std::vector<std::string>{".card1.lock", "card1.img"}));
 }
 
-TEST_F(CardImages, ImageStartsWithItsMagic) {
+TEST_F(CardImages, FileHoldsTheCardImage) {
   WriteDeadBeefAndClose();
-  EXPECT_EQ(ReadFile(Image(1)).substr(0, 8), std::string("TWVCARD\x01", 8));
+  EXPECT_EQ(ReadFile(Image(1)).substr(0, 5), std::string("TWVC\x01", 5));
 }
 
 TEST_F(CardImages, StateSurvivesClosingAndReopening) {
@@ -93,9 +93,9 @@ TEST_F(CardImages, StateCrossesProcesses) {
   EXPECT_EQ(ReadDataFile("COM2"), "CA FE F0 0D");
 
   WriteDeadBeefAndClose();
-  ProbeRun reader = RunProbe({SKORRA_LIBRARY, "COM1", "00A4000002000100", "00B0000004"});
+  ProbeRun reader = RunProbe({SKORRA_LIBRARY, "COM1", "00A4000C020001", "00B0000004"});
   ASSERT_EQ(reader.exit_code, 0);
-  EXPECT_EQ(reader.output, "9000 \n9000 DEADBEEF\n") << "a select answer with data changes this line";
+  EXPECT_EQ(reader.output, "9000 \n9000 DEADBEEF\n");
 }
 
 // The try counter is persistent state: a wrong passphrase in one process
@@ -165,10 +165,10 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"half", [](std::string s) { return s.substr(0, s.size() / 2); }},
         DamageCase{"flipped_bit", [](std::string s) { s[s.size() / 2] ^= 0x01; return s; }},
         DamageCase{"trailing_byte", [](std::string s) { return s + '\0'; }},
-        DamageCase{"other_version", [](std::string s) { s[7] = 0x02; return s; }},
-        // Intact wrapping around bytes that are no card image.
+        DamageCase{"other_version", [](std::string s) { s[4] = 0x02; return s; }},
+        // An intact header and digest around contents no card holds.
         DamageCase{"sealed_garbage", [](std::string) {
-                     std::string file = std::string("TWVCARD\x01", 8) + std::string("\0\0\0\x05", 4) + "hello";
+                     std::string file = std::string("TWVC\x01", 5) + std::string("\0\0\0\x05", 4) + "hello";
                      return file + Sha256(file);
                    }}),
     [](const auto& info) { return std::string(info.param.what); });
