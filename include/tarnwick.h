@@ -831,7 +831,7 @@ TW_API int32_t SHA_Compress(tw_handle_t reader, const uint8_t *msg, int32_t len,
  * The library's own software digest (not SHA-1), in 16, 8 or 4 bytes.
  *
  * @param msg the message; exactly @p len bytes are read.
- * @param len its length.
+ * @param len its length; the padding records 8 * @p len modulo 2^32.
  * @param out receives 16, 8 or 4 bytes by @p type.
  * @param type 16, 8 or 4; any other value writes nothing.
  * @return 0.

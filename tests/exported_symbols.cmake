@@ -3,17 +3,12 @@
 # declared function must be defined unless it is listed as not built yet.
 set(NOT_BUILT_YET
   # card file system
-  SelectFile ReadBin UpdateBin AppendRecord ReadRecord WriteRecord Createfile CreateMFfile EraseDF
   # security state and DES
-  VerifyPassphrase SetPassphrase KeyUnblock AddKey ModifyKey GetChallenge ExternAuth ExtAuth
-  TriDesEncrypt DesEncrypt DesDecrypt IC_TriDesEncrypt
   # card RSA
   rsaPrivateSign rsaPublicVerifyUsePKFile rsaPublicEncryptUsePKFile rsaPrivateDecrypt
   rsaPublicEncrypt rsaPublicVerify WritePublicKey RsaGenerateKeyPair OfflineRsaGenerateKeyPair
   MyRsaGeneratekey IntegerDERDecode
   # block cipher and digests
-  Cdea_Genkey Cdea_Encrypt Cdea_Decrypt Cdea_GenMK Cdea_Command Cdea_InMK Cdea_OutMK
-  SHA_Compress softDHADigest QorDigestProc
   # end
 )
 
