@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <set>
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -86,6 +86,70 @@ TEST_F(CardSession, CipherKnownAnswer) {
   EXPECT_EQ(Hex(cipher), "69 C4 E0 D8 6A 7B 04 30 D8 CD B7 80 70 B4 C5 5A");
 }
 
+// Key command mode 0: the session key is the cipher of the command data
+// under the loaded key; the cipher command then encrypts under it, and the
+// card answers the session key's check value (the first 3 bytes of a zero
+// block under it).
+TEST_F(CardSession, SessionKeyFromTheLoadedKey) {
+  const std::vector<uint8_t> key = Bytes("2B 7E 15 16 28 AE D2 A6 AB F7 15 88 09 CF 4F 3C");
+  const std::vector<uint8_t> derivation = Pattern(16, 0xA0);
+  const std::vector<uint8_t> input = Pattern(40, 0x10);
+  const std::vector<uint8_t> session = HostAes(key, derivation, true);
+  std::vector<uint8_t> zero_filled = input;
+  zero_filled.resize(48, 0);
+
+  ASSERT_EQ(Cdea_Genkey(reader_, key.data()), 0x9000);
+  std::vector<uint8_t> check(200, 0), out(48, 0);
+  uint8_t check_length = 0;
+  int32_t count = 0;
+  ASSERT_EQ(Cdea_InMK(reader_, derivation.data(), 16, 0, input.data(), 40, check.data(), &check_length,
+                      out.data(), &count, 0x55),
+            0x9000);
+  ASSERT_EQ(check_length, 3);
+  check.resize(3);
+  std::vector<uint8_t> check_value = HostAes(session, std::vector<uint8_t>(16, 0), true);
+  check_value.resize(3);
+  EXPECT_EQ(Hex(check), Hex(check_value));
+  EXPECT_EQ(count, 48);
+  EXPECT_EQ(Hex(out), Hex(HostAes(session, zero_filled, true)));
+
+  std::vector<uint8_t> again(48, 0);
+  ASSERT_EQ(Cdea_OutMK(reader_, derivation.data(), 0, input.data(), 40, again.data(), &count), 0x9000);
+  EXPECT_EQ(Hex(again), Hex(out));
+}
+
+// Mode 1: the session key comes from a card key of the cipher's type with
+// the derivation usage, named in P2.
+TEST_F(CardSession, SessionKeyFromACardKey) {
+  const std::vector<uint8_t> block = Bytes("03 02 00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF");
+  const std::vector<uint8_t> card_key(block.begin() + 2, block.end());
+  ASSERT_EQ(VerifyPassphrase(kPassphrase01.data(), 8, 0x01, reader_), 0x9000);
+  ASSERT_EQ(AddKey(0x21, 18, block.data(), reader_), 0x9000);
+
+  const std::vector<uint8_t> derivation = Pattern(16, 0x5A);
+  const std::vector<uint8_t> input = Pattern(16, 0x77);
+  std::vector<uint8_t> check(200, 0), out(16, 0);
+  uint8_t check_length = 0;
+  int32_t count = 0;
+  ASSERT_EQ(Cdea_InMK(reader_, derivation.data(), 16, 1, input.data(), 16, check.data(), &check_length,
+                      out.data(), &count, 0x21),
+            0x9000);
+  EXPECT_EQ(Hex(out), Hex(HostAes(HostAes(card_key, derivation, true), input, true)));
+  EXPECT_EQ(Cdea_InMK(reader_, derivation.data(), 16, 1, input.data(), 16, check.data(), &check_length,
+                      out.data(), &count, 0x22),
+            0x6A88)
+      << "no card key 22";
+  EXPECT_EQ(Cdea_GenMK(reader_, 2, derivation.data(), 16, check.data(), &check_length, 0), -1);
+}
+
+TEST_F(CardSession, CipherCommandsNeedTheirKeys) {
+  const std::vector<uint8_t> block = Pattern(16, 0);
+  std::vector<uint8_t> out(16);
+  int32_t count = -1;
+  EXPECT_EQ(Cdea_Command(reader_, block.data(), 16, out.data(), &count), 0x6985) << "no session key";
+  EXPECT_EQ(count, 0);
+}
+
 TEST_F(CardSession, CardSha1MatchesTheHostForEveryLengthUpTo600) {
   const std::vector<uint8_t> message = Pattern(600, 0x9D);
   for (std::size_t n = 0; n <= message.size(); ++n) {

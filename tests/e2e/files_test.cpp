@@ -81,5 +81,74 @@ TEST_F(CardSession, SfiZeroIsTheSelectedFile) {
   EXPECT_EQ(Hex(got), "AB CD EF");
 }
 
+struct NewFile {
+  const char* name;
+  const char* description;  // the 7-byte description, hex
+};
+
+class CreatedFiles : public CardSession, public ::testing::WithParamInterface<NewFile> {};
+
+// A created file is current at once and behaves as its description says.
+TEST_P(CreatedFiles, AreUsableAtOnce) {
+  const std::vector<uint8_t> description = Bytes(GetParam().description);
+  ASSERT_EQ(Createfile(0x40, 7, description.data(), reader_), 0x9000);
+  const std::vector<uint8_t> data = Pattern(10, 0x0F);
+  std::vector<uint8_t> back(10);
+  if (description[0] == 0x01) {
+    ASSERT_EQ(UpdateBin(10, data.data(), reader_), 0x9000);
+    ASSERT_EQ(ReadBin(10, back.data(), reader_), 0x9000);
+  } else {
+    ASSERT_EQ(AppendRecord(description[5], 10, data.data(), reader_), 0x9000);
+    ASSERT_EQ(ReadRecord(description[5], 1, 10, back.data(), reader_), 0x9000);
+    EXPECT_EQ(AppendRecord(description[5], 11, data.data(), reader_), 0x6700) << "longer than its records";
+  }
+  EXPECT_EQ(Hex(back), Hex(data));
+  EXPECT_EQ(Createfile(0x40, 7, description.data(), reader_), 0x6A89) << "the identifier is taken";
+  EXPECT_EQ(SelectFile(0x00, 0, 0x40, reader_), 0x9000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, CreatedFiles,
+                         ::testing::Values(NewFile{"transparent", "01 00 40 00 00 00 00"},
+                                           NewFile{"records", "04 05 0A 00 00 07 00"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CardSession, FileDescriptionsOutsideTheLayoutAreRefused) {
+  for (const char* description : {"07 00 40 00 00 00 00", "01 00 00 00 00 00 00", "01 00 40 33 00 00 00",
+                                  "04 05 0A 00 00 1F 00"}) {
+    const std::vector<uint8_t> bytes = Bytes(description);
+    EXPECT_EQ(Createfile(0x41, 7, bytes.data(), reader_), 0x6A80) << description;
+  }
+  const std::vector<uint8_t> good = Bytes("01 00 40 00 00 00 00");
+  EXPECT_EQ(Createfile(0x41, 6, good.data(), reader_), 0x6700) << "the length byte disagrees with the 7 bytes";
+}
+
+// Erasing the master file's contents takes time: the card answers busy,
+// the library polls until it is ready and sends the erase again.
+TEST_F(CardSession, ErasingWaitsOutTheBusyCardAndEmptiesTheMasterFile) {
+  EXPECT_EQ(EraseDF(reader_), 0x6982) << "erasing the master file needs passphrase 01";
+  ASSERT_EQ(VerifyPassphrase(kPassphrase01.data(), 8, 0x01, reader_), 0x9000);
+  ASSERT_EQ(EraseDF(reader_), 0x9000);
+
+  const std::vector<std::string> expected = {
+      "COM1 > 80 0E 00 00 00", "COM1 < 6FF0 (card busy)",
+      "COM1 > 00 00 00 00 00", "COM1 < 6FF0 (card busy)",
+      "COM1 > 00 00 00 00 00", "COM1 < 6FF0 (card busy)",
+      "COM1 > 00 00 00 00 00", "COM1 < 6FF0 (card busy)",
+      "COM1 > 00 00 00 00 00", "COM1 < 6D00 (instruction not supported)",
+      "COM1 > 80 0E 00 00 00", "COM1 < 9000 (command completed)"};
+  const std::vector<std::string> lines = TraceLines();
+  ASSERT_GT(lines.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(lines.end() - static_cast<std::ptrdiff_t>(expected.size()), lines.end()),
+            expected);
+
+  EXPECT_EQ(SelectFile(0x00, 0, 0x01, reader_), 0x6A82);
+  EXPECT_EQ(SelectFile(0x00, 0, 0x10, reader_), 0x6A82);
+
+  // The empty master file takes a new description and new files.
+  ASSERT_EQ(CreateMFfile(0x00, 0x00, reader_), 0x9000);
+  const std::vector<uint8_t> description = Bytes("01 00 10 00 00 00 00");
+  EXPECT_EQ(Createfile(0x01, 7, description.data(), reader_), 0x9000);
+}
+
 }  // namespace
 }  // namespace e2e

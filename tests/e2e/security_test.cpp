@@ -132,5 +132,34 @@ TEST_F(CardSession, ChallengesAreFreshAndOfTheAskedLength) {
   EXPECT_NE(std::vector<uint8_t>(first.begin() + 32, first.end()), std::vector<uint8_t>(8, 0));
 }
 
+// A key block: type 02 (two-key triple-DES), usage 01 (external
+// authentication), then K1 and K2.
+TEST_F(CardSession, AddedAndModifiedKeysAuthenticate) {
+  const std::vector<uint8_t> first = Bytes("02 01 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF 00");
+  const std::vector<uint8_t> second = Bytes("02 01 F0 E1 D2 C3 B4 A5 96 87 78 69 5A 4B 3C 2D 1E 0F");
+  const std::vector<uint8_t> first_key(first.begin() + 2, first.end());
+  const std::vector<uint8_t> second_key(second.begin() + 2, second.end());
+  EXPECT_EQ(AddKey(0x07, 18, first.data(), reader_), 0x6982) << "writing keys needs passphrase 01";
+  ASSERT_EQ(Verify(kPassphrase01, reader_), 0x9000);
+  ASSERT_EQ(AddKey(0x07, 18, first.data(), reader_), 0x9000);
+  EXPECT_EQ(AddKey(0x07, 18, first.data(), reader_), 0x6A89);
+  EXPECT_EQ(ExternAuth(reader_, first_key.data(), 0x07), 0);
+
+  ASSERT_EQ(ModifyKey(0x02, 18, 0x07, second.data(), reader_), 0x9000);
+  EXPECT_EQ(ExternAuth(reader_, first_key.data(), 0x07), 3);
+  EXPECT_EQ(ExternAuth(reader_, second_key.data(), 0x07), 0);
+  EXPECT_EQ(ModifyKey(0x02, 18, 0x08, second.data(), reader_), 0x6A88) << "no key 08 to replace";
+}
+
+TEST_F(CardSession, MalformedKeyBlocksAreRefused) {
+  ASSERT_EQ(Verify(kPassphrase01, reader_), 0x9000);
+  for (const char* block : {"09 01 11 22 33 44 55 66 77 88", "01 02 11 22 33 44 55 66 77 88"}) {
+    const std::vector<uint8_t> bytes = Bytes(block);
+    EXPECT_EQ(AddKey(0x09, static_cast<uint8_t>(bytes.size()), bytes.data(), reader_), 0x6A80) << block;
+  }
+  const std::vector<uint8_t> short_des = Bytes("01 01 11 22 33 44 55 66 77");
+  EXPECT_EQ(AddKey(0x09, 9, short_des.data(), reader_), 0x6700);
+}
+
 }  // namespace
 }  // namespace e2e
