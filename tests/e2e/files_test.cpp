@@ -100,7 +100,8 @@ TEST_P(CreatedFiles, AreUsableAtOnce) {
   } else {
     ASSERT_EQ(AppendRecord(description[5], 10, data.data(), reader_), 0x9000);
     ASSERT_EQ(ReadRecord(description[5], 1, 10, back.data(), reader_), 0x9000);
-    EXPECT_EQ(AppendRecord(description[5], 11, data.data(), reader_), 0x6700) << "longer than its records";
+    const std::vector<uint8_t> too_long = Pattern(11, 0);
+    EXPECT_EQ(AppendRecord(description[5], 11, too_long.data(), reader_), 0x6700) << "longer than its records";
   }
   EXPECT_EQ(Hex(back), Hex(data));
   EXPECT_EQ(Createfile(0x40, 7, description.data(), reader_), 0x6A89) << "the identifier is taken";
