@@ -592,7 +592,8 @@ TW_API int32_t WritePublicKey(uint8_t fid, const uint8_t *modulus, uint8_t exp_l
  * @param mod_len receives 128.
  * @param reader the open reader.
  * @return 0x9000; the failing status word; 0x6000 when the answer's length
- *         byte is not 0x80 (logged, outputs untouched).
+ *         byte is not 0x80 or the answer is too short to hold the modulus
+ *         (logged, outputs untouched).
  *
  * @code
  *   uint8_t mod[128]; uint32_t mod_len = 0;
@@ -608,6 +609,8 @@ TW_API int32_t RsaGenerateKeyPair(int32_t unused, uint8_t keyid, uint8_t *modulu
  *
  * @param unused ignored.
  * @param out receives the answers one after another; room for 1000 bytes.
+ *        An answer that would not fit is dropped, like a failed one, and the
+ *        later answers are still collected.
  * @param out_len set to 0 at the start, then the number of bytes collected.
  * @param reader the open reader.
  * @return the status word of the last command sent.
@@ -639,7 +642,8 @@ TW_API int32_t MyRsaGeneratekey(int32_t unused, uint8_t fid, uint8_t keyid, tw_h
  * @param der the encoding (tag, length, content); must hold it whole. Byte 1
  *        is rewritten to 0x84 for a length byte other than 00-82.
  * @param out receives the magnitude; room for the content length.
- * @param out_len receives the magnitude's length.
+ * @param out_len receives the magnitude's length (0 for an empty content,
+ *        and nothing past the length field is read then).
  * @return the number of bytes the encoding occupies.
  *
  * @code

@@ -5,9 +5,6 @@ set(NOT_BUILT_YET
   # card file system
   # security state and DES
   # card RSA
-  rsaPrivateSign rsaPublicVerifyUsePKFile rsaPublicEncryptUsePKFile rsaPrivateDecrypt
-  rsaPublicEncrypt rsaPublicVerify WritePublicKey RsaGenerateKeyPair OfflineRsaGenerateKeyPair
-  MyRsaGeneratekey IntegerDERDecode
   # block cipher and digests
   # end
 )

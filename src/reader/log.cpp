@@ -21,7 +21,7 @@ namespace {
 constexpr char kLabel[] = "\xB7\xB5\xBB\xD8\xC2\xEB";
 
 // "YYYY-MM-DD hh:mm:ss" in local time; zeros when the time is unknown.
-void FormatTimestamp(char (&out)[32]) {
+void FormatTimestamp(char (&out)[64]) {
   std::time_t now = std::time(nullptr);
   std::tm local{};
 #if defined(_WIN32)
@@ -36,7 +36,7 @@ void FormatTimestamp(char (&out)[32]) {
 }
 
 // " <label>=<value>": the value as upper-case hex, at least four wide.
-void FormatCode(char (&out)[32], int32_t value) {
+void FormatCode(char (&out)[64], int32_t value) {
   std::snprintf(out, sizeof out, " %s=%4X", kLabel, static_cast<unsigned>(value));
 }
 
@@ -94,8 +94,8 @@ int32_t AppendLine(const char* stamp, const char* text, const char* code) {
 }  // namespace
 
 extern "C" TW_API int32_t writeLog(const char* text, int32_t value) {
-  char stamp[32];
-  char code[32];
+  char stamp[64];
+  char code[64];
   FormatTimestamp(stamp);
   FormatCode(code, value);
   return AppendLine(stamp, text != nullptr ? text : "", code);

@@ -1,0 +1,29 @@
+// The four RSA exports that name a key the card holds (a private key or a
+// public-key file) by its identifier; they differ only in the instruction.
+#include "rsa/operation.h"
+#include "tarnwick.h"
+
+using tarnwick::rsa::RunOperation;
+namespace ins = tarnwick::rsa::ins;
+
+extern "C" TW_API int32_t rsaPrivateSign(uint8_t keyid, const uint8_t* data, uint8_t len,
+                                         uint8_t* out, uint32_t* out_len, tw_handle_t reader) {
+  return RunOperation(reader, ins::kSign, keyid, data, len, out, out_len);
+}
+
+extern "C" TW_API int32_t rsaPublicVerifyUsePKFile(uint8_t keyid, const uint8_t* data,
+                                                   uint8_t len, uint8_t* out, uint32_t* out_len,
+                                                   tw_handle_t reader) {
+  return RunOperation(reader, ins::kVerify, keyid, data, len, out, out_len);
+}
+
+extern "C" TW_API int32_t rsaPublicEncryptUsePKFile(uint8_t keyid, const uint8_t* data,
+                                                    uint8_t len, uint8_t* out, uint32_t* out_len,
+                                                    tw_handle_t reader) {
+  return RunOperation(reader, ins::kEncrypt, keyid, data, len, out, out_len);
+}
+
+extern "C" TW_API int32_t rsaPrivateDecrypt(uint8_t keyid, const uint8_t* data, uint8_t len,
+                                            uint8_t* out, uint32_t* out_len, tw_handle_t reader) {
+  return RunOperation(reader, ins::kDecrypt, keyid, data, len, out, out_len);
+}

@@ -1,0 +1,23 @@
+// WritePublicKey: stores a public-key record at the start of a transparent
+// file on the card, where the card's public-key operations find it.
+#include "reader/status.h"
+#include "rsa/public_key_record.h"
+#include "tarnwick.h"
+
+namespace {
+
+constexpr uint8_t kModulusLength = 128;
+
+}  // namespace
+
+extern "C" TW_API int32_t WritePublicKey(uint8_t fid, const uint8_t* modulus, uint8_t exp_len,
+                                         tw_handle_t reader) {
+  using tarnwick::rsa::PublicKeyRecord;
+  // Only the three exponent bytes exist; a larger length byte would describe
+  // bytes the record does not hold.
+  if (exp_len > PublicKeyRecord::kExponent.size()) return tarnwick::sw::kWrongLength;
+  const PublicKeyRecord record(modulus, kModulusLength, exp_len);
+  const int32_t status = SelectFile(0x00, 0, fid, reader);
+  if (status != tarnwick::sw::kSuccess) return status;
+  return UpdateBin(static_cast<uint32_t>(record.size()), record.bytes(), reader);
+}
