@@ -104,21 +104,21 @@ int RunSession(Session& s) {
   s.CodeStep("bind the serial reader driver", bound, bound == 1, "InitialLib(1) = 1");
   tw_handle_t reader = 0;
   const int32_t opened = OpenCom(1, &reader);
-  s.CodeStep("open the reader on COM1", opened, opened == 0, "handle " + std::to_string(reader));
+  s.CodeStep("open the reader on COM1", opened, opened == 0, "OpenCom = 0, handle " + std::to_string(reader));
   const int32_t reset = ResetICC(static_cast<int32_t>(reader), 0, 0);
-  s.CodeStep("power the card up", reset, reset == 0);
+  s.CodeStep("power the card up", reset, reset == 0, "ResetICC = 0");
 
   s.Step("verify passphrase 01", VerifyPassphrase(kPassphrase, sizeof kPassphrase, kPassphraseRef, reader));
   FilesAndRecords(s, reader);
   const int32_t auth = ExternAuth(reader, kKey01, 0x01);
-  s.CodeStep("authenticate with key 01 (triple-DES)", auth, auth == 0, "challenge answered");
+  s.CodeStep("authenticate with key 01 (triple-DES)", auth, auth == 0, "ExternAuth = 0");
   KeyPairAndSignature(s, reader);
   CardHash(s, reader);
 
   const int32_t closed = CloseCom(&reader);
-  s.CodeStep("close the reader", closed, closed == 0);
+  s.CodeStep("close the reader", closed, closed == 0, "CloseCom = 0");
   const int32_t freed = FreeLib();
-  s.CodeStep("unbind the driver", freed, freed != 0);
+  s.CodeStep("unbind the driver", freed, freed != 0, "FreeLib = " + std::to_string(freed));
   return s.failures();
 }
 
