@@ -92,7 +92,7 @@ std::vector<std::string> HexDumpLines(std::span<const uint8_t> bytes) {
   std::vector<std::string> lines;
   for (std::size_t off = 0; off < bytes.size(); off += kPerLine) {
     auto piece = bytes.subspan(off, std::min(kPerLine, bytes.size() - off));
-    char head[16];
+    char head[24];
     std::snprintf(head, sizeof head, "%04zX  ", off);
     std::string line = head + ToSpacedHex(piece);
     line.append((kPerLine - piece.size()) * 3 + 2, ' ');
