@@ -34,10 +34,10 @@ set(CPACK_PACKAGE_NAME tarnwick)
 set(CPACK_PACKAGE_VENDOR "Tarnwick")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Flat C interface to ISO/IEC 7816 contact smart cards, with the tarnwick tool")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Tarnwick drives a contact smart card through a reader driver library loaded at run time. "
-    "The package holds the library, its public headers, the serial reader driver with its "
-    "virtual cards, the tarnwick command-line tool, a pkg-config file and a CMake package.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "Tarnwick drives a contact smart card through a reader driver library loaded at run time. "
+  "The package holds the library, its public headers, the serial reader driver with its "
+  "virtual cards, the tarnwick command-line tool, a pkg-config file and a CMake package.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tarnwick maintainers <maintainers@tarnwick.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
