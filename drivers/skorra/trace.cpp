@@ -13,12 +13,23 @@
 #include "trace_format.h"
 
 namespace tarnwick::skorra {
+namespace {
+
+#if defined(_WIN32)
+// Kept from child processes, and written byte for byte: without O_BINARY
+// every line feed would be stored as CR LF.
+constexpr int kTraceFileFlags = O_WRONLY | O_APPEND | O_CREAT | O_NOINHERIT | O_BINARY;
+#else
+constexpr int kTraceFileFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC;
+#endif
+
+}  // namespace
 
 std::unique_ptr<Trace> Trace::Open(const Settings& settings, std::string port) {
   if (!settings.trace) return nullptr;
   if (!settings.trace_file) return std::unique_ptr<Trace>(new Trace(STDERR_FILENO, false, settings.trace_secrets, std::move(port)));
   // Owner-only: with secrets shown the file holds passphrases and keys.
-  const int fd = ::open(settings.trace_file->c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+  const int fd = ::open(settings.trace_file->c_str(), kTraceFileFlags, 0600);
   if (fd < 0) {
     std::fprintf(stderr, "skorra: cannot open trace file %s: %s\n", settings.trace_file->c_str(),
                  std::strerror(errno));

@@ -5,10 +5,22 @@
 #include <string>
 
 namespace tarnwick::cli {
+namespace {
+
+// The driver reads its variables from this process's environment.
+void SetVariable(const char* name, const char* value) {
+#if defined(_WIN32)
+  _putenv_s(name, value);
+#else
+  setenv(name, value, 1);
+#endif
+}
+
+}  // namespace
 
 void EnableDriverTrace() {
   const char* current = std::getenv("SKORRA_TRACE");
-  if (current == nullptr || *current == '\0' || std::string(current) == "0") setenv("SKORRA_TRACE", "1", 1);
+  if (current == nullptr || *current == '\0' || std::string(current) == "0") SetVariable("SKORRA_TRACE", "1");
 }
 
 CardSession::CardSession(const SessionOptions& options, Report& report) {

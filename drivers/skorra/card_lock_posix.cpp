@@ -1,4 +1,4 @@
-// Takes and drops the lock on a card's lock file.
+// Takes and drops the lock on a card's lock file: flock on POSIX systems.
 #include "card_lock.h"
 
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-// Reads and atomically replaces a card's image file.
+// Reads and atomically replaces a card's image file on POSIX systems.
 #include "image_store.h"
 
 #include <fcntl.h>
