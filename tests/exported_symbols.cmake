@@ -1,5 +1,6 @@
-# Compares the library's defined dynamic symbols with the functions the
-# public header declares: exactly the 51 exports, nothing else of its own.
+# Compares the names the library exports (its defined dynamic symbols, or
+# a DLL's export table) with the functions the public header declares:
+# exactly the 51 exports, nothing else of its own.
 file(READ ${HEADER} header)
 string(REGEX MATCHALL "TW_API [^;(]*[ *]([A-Za-z_0-9]+)\\(" decls "${header}")
 set(declared)
@@ -12,22 +13,13 @@ if(NOT declared_count EQUAL 51)
   message(FATAL_ERROR "the header declares ${declared_count} functions, not 51: ${declared}")
 endif()
 
-execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "nm failed on ${LIBRARY}")
-endif()
-string(REGEX MATCHALL "[0-9a-fA-F]+ [A-Za-z] [^\n]+" rows "${out}")
-set(defined)
-foreach(row IN LISTS rows)
-  string(REGEX REPLACE "^[0-9a-fA-F]+ [A-Za-z] " "" name "${row}")
-  list(APPEND defined ${name})
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/defined_exports.cmake)
+tw_defined_exports(defined)
 
 set(expected ${declared})
 list(SORT expected)
-list(SORT defined)
 if(NOT defined STREQUAL expected)
-  message(FATAL_ERROR "defined dynamic symbols differ\n  defined:  ${defined}\n  expected: ${expected}")
+  message(FATAL_ERROR "exported names differ\n  defined:  ${defined}\n  expected: ${expected}")
 endif()
 list(LENGTH defined n)
 message(STATUS "${n} exports defined, as expected")

@@ -1,42 +1,16 @@
 // What the card keeps between processes: with a card folder, files and try
 // counters carry over from one application's process to the next; without
 // one, every process starts from a fresh card.
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "card_session.h"
-
-extern char** environ;
+#include "support/os.h"
 
 namespace e2e {
 namespace {
 
 // Runs the session child with this process's environment; its output.
 std::string RunChild(const std::vector<std::string>& args) {
-  int fds[2];
-  if (pipe(fds) != 0) return "pipe failed";
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addclose(&actions, fds[0]);
-  const std::string program = SESSION_CHILD;
-  std::vector<char*> argv{const_cast<char*>(program.c_str())};
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(fds[1]);
-  std::string out;
-  char buf[4096];
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<std::size_t>(n));
-  close(fds[0]);
-  if (spawned != 0) return "cannot start " + program;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) out += "child failed\n";
-  return out;
+  const testos::Finished finished = testos::Run(SESSION_CHILD, args);
+  return finished.exit_code == 0 ? finished.output : finished.output + "child failed\n";
 }
 
 std::string HexNoSpaces(const std::vector<uint8_t>& bytes) {

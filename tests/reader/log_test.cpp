@@ -1,14 +1,14 @@
-// The diagnostic log: the line byte for byte, opt-in by an existing regular
-// file, and refusal of a link or FIFO planted at the path.
+// The diagnostic log: the line byte for byte (the same bytes on every
+// system, CR LF at the end), opt-in by an existing regular file, and refusal
+// of a folder, link or FIFO planted at the path.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <regex>
 
 #include "support/fixtures.h"
+#include "support/os.h"
 
 namespace twtest {
 namespace {
@@ -47,7 +47,9 @@ INSTANTIATE_TEST_SUITE_P(
                       LineCase{"x", 0x12345, ": x " + kLabel + "=12345\r\n"},
                       LineCase{"x", -1, ": x " + kLabel + "=FFFFFFFF\r\n"},
                       LineCase{"x", 0, ": x " + kLabel + "=   0\r\n"},
-                      LineCase{"\xC9\xFA", 0xabc, ": \xC9\xFA " + kLabel + "= ABC\r\n"}));
+                      LineCase{"\xC9\xFA", 0xabc, ": \xC9\xFA " + kLabel + "= ABC\r\n"},
+                      // The caller's line feed is kept as it is, not turned into CR LF.
+                      LineCase{"a\nb", 1, ": a\nb " + kLabel + "=   1\r\n"}));
 
 TEST(Log, LinesAreAppended) {
   LogPathGuard guard;
@@ -66,9 +68,17 @@ TEST(Log, MissingFileIsNotCreated) {
   EXPECT_FALSE(fs::exists(fs::symlink_status(LogPathGuard::kPath)));
 }
 
-TEST(Log, SymlinkAtThePathIsRefused) {
+TEST(Log, FolderAtThePathIsRefused) {
   LogPathGuard guard;
-  const fs::path target = fs::temp_directory_path() / ("tarnwick-log-target-" + std::to_string(::getpid()));
+  fs::create_directory(LogPathGuard::kPath);
+  EXPECT_EQ(writeLog("abc", 1), 0);
+  EXPECT_TRUE(fs::is_directory(LogPathGuard::kPath));
+}
+
+TEST(Log, SymlinkAtThePathIsRefused) {
+  if (testos::kWindows) GTEST_SKIP() << "the Windows log is c:\\iclog.txt, in a folder only administrators write to";
+  LogPathGuard guard;
+  const fs::path target = fs::temp_directory_path() / ("tarnwick-log-target-" + std::to_string(testos::ProcessId()));
   { std::ofstream(target, std::ios::binary) << "keep"; }
   fs::create_symlink(target, LogPathGuard::kPath);
   EXPECT_EQ(writeLog("abc", 1), 0);
@@ -79,8 +89,9 @@ TEST(Log, SymlinkAtThePathIsRefused) {
 }
 
 TEST(Log, FifoAtThePathIsRefusedWithoutBlocking) {
+  if (testos::kWindows) GTEST_SKIP() << "Windows has no FIFOs in its file system";
   LogPathGuard guard;
-  ASSERT_EQ(::mkfifo(LogPathGuard::kPath, 0600), 0);
+  ASSERT_TRUE(testos::MakeFifo(LogPathGuard::kPath));
   EXPECT_EQ(writeLog("abc", 1), 0);
 }
 

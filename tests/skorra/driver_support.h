@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "environment.h"
+#include "support/os.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -48,8 +49,8 @@ struct ProbeRun {
   std::string output;
 };
 ProbeRun RunProbe(const std::vector<std::string>& args);
-// Starts the probe and returns its process id without waiting.
-int StartProbe(const std::vector<std::string>& args);
+// Starts the probe without waiting for it.
+testos::ChildId StartProbe(const std::vector<std::string>& args);
 
 // A test with the driver loaded, every driver variable cleared and the
 // cards kept in a folder of the test's own, so that each test starts from

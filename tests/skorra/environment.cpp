@@ -8,6 +8,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "support/os.h"
+
 namespace skorratest {
 
 std::vector<uint8_t> Bytes(const std::string& hex) {
@@ -31,11 +33,7 @@ std::string Hex(const std::vector<uint8_t>& bytes) {
   return out;
 }
 
-TempFolder::TempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "skorra-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
+TempFolder::TempFolder() : path_(testos::MakeTempFolder("skorra-test-")) {}
 
 TempFolder::~TempFolder() {
   std::error_code ignored;
@@ -44,18 +42,10 @@ TempFolder::~TempFolder() {
 
 ScopedEnv::ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
   if (const char* old = std::getenv(name)) old_ = old;
-  if (value)
-    setenv(name, value->c_str(), 1);
-  else
-    unsetenv(name);
+  testos::SetVariable(name, value);
 }
 
-ScopedEnv::~ScopedEnv() {
-  if (old_)
-    setenv(name_.c_str(), old_->c_str(), 1);
-  else
-    unsetenv(name_.c_str());
-}
+ScopedEnv::~ScopedEnv() { testos::SetVariable(name_, old_); }
 
 std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

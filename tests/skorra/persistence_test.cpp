@@ -3,9 +3,6 @@
 // crosses processes; a failed write is undone and reported.
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -111,7 +108,7 @@ TEST_F(CardImages, TryCounterCrossesProcesses) {
 // A card folder serves one process at a time: while another process holds
 // the card, opening its port fails; the lock goes with that process.
 TEST_F(CardImages, CardHeldByAnotherProcessDoesNotOpen) {
-  const int pid = StartProbe({SKORRA_LIBRARY, "COM1", "--repeat", "0", "0084000008"});
+  const testos::ChildId probe = StartProbe({SKORRA_LIBRARY, "COM1", "--repeat", "0", "0084000008"});
   for (int i = 0; i < 200 && !fs::exists(cards_.path() / ".card1.lock"); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -122,9 +119,7 @@ TEST_F(CardImages, CardHeldByAnotherProcessDoesNotOpen) {
   EXPECT_NE(err.find("in use by another process"), std::string::npos) << err;
   EXPECT_NE(driver_.CT_open("COM2"), 0u);
 
-  kill(pid, SIGKILL);
-  int status = 0;
-  waitpid(pid, &status, 0);
+  testos::Kill(probe);
   EXPECT_NE(driver_.CT_open("COM1"), 0u);
 }
 
@@ -212,11 +207,10 @@ TEST_F(CardImages, KilledWriterLeavesAWholeImage) {
   const std::string pattern_a(256, 'A'), pattern_b(256, 'B');
   const std::string write_a = "00D6000080" + pattern_a, write_b = "00D6000080" + pattern_b;
   for (int delay_ms : {5, 13, 29, 47, 71}) {
-    const int pid = StartProbe({SKORRA_LIBRARY, "COM1", "--repeat", "0", "00A4000002000100", write_a, write_b});
+    const testos::ChildId probe =
+        StartProbe({SKORRA_LIBRARY, "COM1", "--repeat", "0", "00A4000002000100", write_a, write_b});
     std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
-    kill(pid, SIGKILL);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    testos::Kill(probe);
 
     const uint32_t handle = OpenAndPowerUp("COM1");
     ASSERT_NE(handle, 0u) << "image unusable after a kill at " << delay_ms << " ms";

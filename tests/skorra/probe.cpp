@@ -8,14 +8,14 @@
 // "SW DATA" (e.g. "9000 DEADBEEF"). --repeat sends the list N times (0:
 // until killed) and prints nothing. Exit 0 when every command was answered
 // 0x9000, 1 when one was not, 2 when the port did not open.
-#include <dlfcn.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "support/os.h"
 
 namespace {
 
@@ -30,13 +30,14 @@ std::vector<uint8_t> FromHex(const char* hex) {
 
 int main(int argc, char** argv) {
   if (argc < 3) return 2;
-  void* module = dlopen(argv[1], RTLD_NOW);
+  std::string error;
+  void* module = testos::OpenLibrary(argv[1], error);
   if (module == nullptr) return 2;
-  auto open = reinterpret_cast<uint32_t (*)(const char*)>(dlsym(module, "CT_open"));
-  auto reset = reinterpret_cast<int32_t (*)(int32_t, int32_t, int32_t)>(dlsym(module, "ICC_reset"));
+  auto open = reinterpret_cast<uint32_t (*)(const char*)>(testos::FindFunction(module, "CT_open"));
+  auto reset = reinterpret_cast<int32_t (*)(int32_t, int32_t, int32_t)>(testos::FindFunction(module, "ICC_reset"));
   auto transmit = reinterpret_cast<int32_t (*)(uint32_t, uint8_t, const uint8_t*, uint8_t*, uint8_t*)>(
-      dlsym(module, "ICC_tsi_api"));
-  auto close = reinterpret_cast<int32_t (*)(uint32_t)>(dlsym(module, "CT_close"));
+      testos::FindFunction(module, "ICC_tsi_api"));
+  auto close = reinterpret_cast<int32_t (*)(uint32_t)>(testos::FindFunction(module, "CT_close"));
   const uint32_t handle = open(argv[2]);
   if (handle == 0 || reset(static_cast<int32_t>(handle), 0, 0) != 0) return 2;
 
@@ -62,6 +63,6 @@ int main(int argc, char** argv) {
     }
   }
   close(handle);
-  dlclose(module);
+  testos::CloseLibrary(module);
   return result;
 }

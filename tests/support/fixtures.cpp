@@ -1,11 +1,11 @@
 // Log path guard: moves an existing log aside and restores it.
 #include "support/fixtures.h"
 
-#include <unistd.h>
-
 #include <fstream>
 #include <sstream>
 #include <system_error>
+
+#include "support/os.h"
 
 namespace twtest {
 
@@ -15,7 +15,7 @@ LogPathGuard::LogPathGuard() {
   std::error_code ec;
   had_file_ = fs::exists(fs::symlink_status(kPath, ec));
   if (had_file_) {
-    backup_ = fs::path(kPath).string() + ".saved-by-test-" + std::to_string(::getpid());
+    backup_ = fs::path(kPath).string() + ".saved-by-test-" + std::to_string(testos::ProcessId());
     fs::rename(kPath, backup_);
   }
 }

@@ -20,7 +20,7 @@ class BoundDriver : public ::testing::Test {
  protected:
   void SetUp() override {
     Reset();
-    ASSERT_EQ(InitialLib(1), 1) << "the recording test driver is not on LD_LIBRARY_PATH";
+    ASSERT_EQ(InitialLib(1), 1) << "the recording test driver is not where the library looks";
   }
   void TearDown() override { FreeLib(); }
 };
@@ -28,7 +28,11 @@ class BoundDriver : public ::testing::Test {
 // Moves anything at the log path aside for the test and puts it back after.
 class LogPathGuard {
  public:
+#if defined(_WIN32)
+  static constexpr const char* kPath = "c:\\iclog.txt";
+#else
   static constexpr const char* kPath = "/tmp/iclog.txt";
+#endif
   LogPathGuard();
   ~LogPathGuard();
   LogPathGuard(const LogPathGuard&) = delete;

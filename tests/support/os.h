@@ -1,0 +1,50 @@
+// What the tests need from the operating system, behind one interface:
+// process ids, environment variables, scratch folders, libraries loaded by
+// path and child processes. os_posix.cpp and os_windows.cpp implement it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testos {
+
+#if defined(_WIN32)
+inline constexpr bool kWindows = true;
+#else
+inline constexpr bool kWindows = false;
+#endif
+
+int ProcessId();
+
+// Sets an environment variable, or removes it for nullopt; child processes
+// and the libraries of this process see the change.
+void SetVariable(const std::string& name, const std::optional<std::string>& value);
+
+// A new, empty folder under the system's temporary folder.
+std::filesystem::path MakeTempFolder(const std::string& prefix);
+
+// A FIFO at `path`; false where the system has none (Windows).
+bool MakeFifo(const std::filesystem::path& path);
+
+// A library loaded by its path; nullptr with `error` set when it cannot be.
+void* OpenLibrary(const std::filesystem::path& file, std::string& error);
+void* FindFunction(void* library, const char* name);
+void CloseLibrary(void* library);
+
+// Child processes with this process's environment and standard error.
+struct Finished {
+  int exit_code = -1;  // -1 when the child did not exit by itself
+  std::string output;  // its standard output, lines ending in "\n"
+};
+Finished Run(const std::string& program, const std::vector<std::string>& args);
+
+using ChildId = std::intptr_t;
+// Starts a child and returns without waiting; -1 when it did not start.
+ChildId Start(const std::string& program, const std::vector<std::string>& args);
+// Ends the child at once, as a crash would, and waits until it is gone.
+void Kill(ChildId child);
+
+}  // namespace testos
