@@ -41,6 +41,18 @@ struct Finished {
 };
 Finished Run(const std::string& program, const std::vector<std::string>& args);
 
+// This process's environment, "NAME=value" each.
+std::vector<std::string> Environment();
+
+// Runs a child with exactly `environment`, its standard input read from
+// `in` and its output and errors written to `out` and `err`; its exit code,
+// -1 when it did not start or did not exit by itself.
+struct StreamFiles {
+  std::filesystem::path in, out, err;
+};
+int RunRedirected(const std::string& program, const std::vector<std::string>& args,
+                  const std::vector<std::string>& environment, const StreamFiles& files);
+
 using ChildId = std::intptr_t;
 // Starts a child and returns without waiting; -1 when it did not start.
 ChildId Start(const std::string& program, const std::vector<std::string>& args);

@@ -1,6 +1,7 @@
 // The tests' operating-system needs on POSIX systems: posix_spawn, dlopen,
 // mkdtemp, setenv.
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -78,6 +79,30 @@ Finished Run(const std::string& program, const std::vector<std::string>& args) {
   if (spawned != 0) throw std::runtime_error("cannot start " + program);
   run.exit_code = ExitCode(pid);
   return run;
+}
+
+std::vector<std::string> Environment() {
+  std::vector<std::string> variables;
+  for (char** e = environ; *e != nullptr; ++e) variables.emplace_back(*e);
+  return variables;
+}
+
+int RunRedirected(const std::string& program, const std::vector<std::string>& args,
+                  const std::vector<std::string>& environment, const StreamFiles& files) {
+  std::vector<char*> argv = Argv(program, args);
+  std::vector<std::string> variables = environment;
+  std::vector<char*> envp;
+  for (std::string& v : variables) envp.push_back(v.data());
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, files.in.c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, files.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, files.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  return spawned == 0 ? ExitCode(pid) : -1;
 }
 
 ChildId Start(const std::string& program, const std::vector<std::string>& args) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <stdexcept>
 
@@ -37,21 +38,35 @@ std::string CommandLine(const std::string& program, const std::vector<std::strin
   return line;
 }
 
-// Starts the child with `out` as its standard output (or this process's).
-PROCESS_INFORMATION Spawn(const std::string& program, const std::vector<std::string>& args, HANDLE out) {
+struct Streams {
+  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+};
+
+// Starts the child with the given standard streams and, unless `block` is
+// null, that environment block.
+PROCESS_INFORMATION Spawn(const std::string& program, const std::vector<std::string>& args,
+                          const Streams& streams, char* block = nullptr) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = out != nullptr ? out : GetStdHandle(STD_OUTPUT_HANDLE);
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  startup.hStdInput = streams.in;
+  startup.hStdOutput = streams.out;
+  startup.hStdError = streams.err;
   std::string line = CommandLine(program, args);
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+  if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, block, nullptr, &startup,
                       &process))
     return PROCESS_INFORMATION{};
   CloseHandle(process.hThread);
   return process;
+}
+
+HANDLE OpenInheritable(const std::filesystem::path& path, DWORD access, DWORD disposition) {
+  SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, disposition,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 int WaitForExit(HANDLE process) {
@@ -100,7 +115,9 @@ Finished Run(const std::string& program, const std::vector<std::string>& args) {
   HANDLE read_end = nullptr, write_end = nullptr;
   if (!CreatePipe(&read_end, &write_end, &inherited, 0)) throw std::runtime_error("CreatePipe failed");
   SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
-  const PROCESS_INFORMATION process = Spawn(program, args, write_end);
+  Streams streams;
+  streams.out = write_end;
+  const PROCESS_INFORMATION process = Spawn(program, args, streams);
   CloseHandle(write_end);
   Finished run;
   char buf[4096];
@@ -113,8 +130,32 @@ Finished Run(const std::string& program, const std::vector<std::string>& args) {
   return run;
 }
 
+std::vector<std::string> Environment() {
+  std::vector<std::string> variables;
+  char* block = GetEnvironmentStringsA();
+  for (const char* v = block; *v != '\0'; v += std::strlen(v) + 1) variables.emplace_back(v);
+  FreeEnvironmentStringsA(block);
+  return variables;
+}
+
+int RunRedirected(const std::string& program, const std::vector<std::string>& args,
+                  const std::vector<std::string>& environment, const StreamFiles& files) {
+  std::string block;
+  for (const std::string& v : environment) block += v + '\0';
+  block += '\0';
+  Streams streams{OpenInheritable(files.in, GENERIC_READ, OPEN_EXISTING),
+                  OpenInheritable(files.out, GENERIC_WRITE, CREATE_ALWAYS),
+                  OpenInheritable(files.err, GENERIC_WRITE, CREATE_ALWAYS)};
+  PROCESS_INFORMATION process{};
+  if (streams.in != INVALID_HANDLE_VALUE && streams.out != INVALID_HANDLE_VALUE && streams.err != INVALID_HANDLE_VALUE)
+    process = Spawn(program, args, streams, block.data());
+  for (HANDLE h : {streams.in, streams.out, streams.err})
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  return process.hProcess == nullptr ? -1 : WaitForExit(process.hProcess);
+}
+
 ChildId Start(const std::string& program, const std::vector<std::string>& args) {
-  const PROCESS_INFORMATION process = Spawn(program, args, nullptr);
+  const PROCESS_INFORMATION process = Spawn(program, args, Streams{});
   return process.hProcess == nullptr ? -1 : reinterpret_cast<ChildId>(process.hProcess);
 }
 

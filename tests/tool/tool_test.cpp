@@ -10,6 +10,7 @@
 
 #include "command.h"
 #include "process.h"
+#include "support/os.h"
 
 namespace twtest {
 namespace {
@@ -21,7 +22,7 @@ class Tool : public ::testing::Test {
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
            ("tarnwick_tool_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
-            std::to_string(::getpid()));
+            std::to_string(testos::ProcessId()));
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "cards");
   }
@@ -177,18 +178,20 @@ TEST_F(Tool, EverySubcommandHasHelpWithAnExample) {
 }
 
 TEST_F(Tool, BytesInAndOutThroughFiles) {
-  std::string payload("\x00\x01\xFE\xFF plain", 10);
+  // A line feed and a Ctrl-Z among the bytes: a text-mode stream would
+  // change the first and stop at the second.
+  std::string payload("\x00\x01\xFE\xFF\n\x1A plain", 12);
   auto in = File("payload.bin", payload);
   auto write = Run({"update-bin", "--in", in.string(), "--file", "0001"});
   ASSERT_EQ(write.exit_code, 0) << write.out << write.err;
 
   auto out = dir_ / "read.bin";
-  auto read = Run({"read-bin", "10", "--file", "0001", "--out", out.string()});
+  auto read = Run({"read-bin", "12", "--file", "0001", "--out", out.string()});
   EXPECT_EQ(read.exit_code, 0) << read.out << read.err;
   EXPECT_EQ(Slurp(out), payload);
 
   // With --out - the bytes alone go to standard output, the report to stderr.
-  auto raw = Run({"read-bin", "10", "--file", "0001", "--out", "-"});
+  auto raw = Run({"read-bin", "12", "--file", "0001", "--out", "-"});
   EXPECT_EQ(raw.exit_code, 0);
   EXPECT_EQ(raw.out, payload);
   EXPECT_TRUE(Has(raw.err, "ReadBin: 9000")) << raw.err;
@@ -196,6 +199,11 @@ TEST_F(Tool, BytesInAndOutThroughFiles) {
   auto from_stdin = Run({"sha1", "@-"}, "abc");
   EXPECT_EQ(from_stdin.exit_code, 0) << from_stdin.out << from_stdin.err;
   EXPECT_TRUE(Has(from_stdin.out, "A9 99 3E 36 47 06 81 6A BA 3E 25 71 78 50 C2 6C 9C D0 D8 9D")) << from_stdin.out;
+
+  // Standard input is read byte for byte too: CR LF and Ctrl-Z included.
+  auto binary_stdin = Run({"sha1", "@-"}, std::string("a\r\nb\x1A" "c"));
+  EXPECT_EQ(binary_stdin.exit_code, 0) << binary_stdin.out << binary_stdin.err;
+  EXPECT_TRUE(Has(binary_stdin.out, "12 98 CE 3C C2 A0 6F 16 A1 DD 99 2F C7 E1 41 62 08 3D FC 95")) << binary_stdin.out;
 }
 
 struct AnswerCase {
