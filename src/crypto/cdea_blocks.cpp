@@ -65,8 +65,7 @@ int32_t LoadKeyThenRunBlocks(tw_handle_t reader, const uint8_t* key, uint8_t ins
 extern "C" TW_API int32_t Cdea_Genkey(tw_handle_t reader, const uint8_t* key) {
   CommandFrame frame(kCla, kInsLoadKey, 0x00, 0x00);
   frame.SetData(key, kBlockSize);
-  tarnwick::Response<> response;
-  return tarnwick::Exchange(reader, frame, response);
+  return tarnwick::Send(reader, frame);
 }
 
 extern "C" TW_API int32_t Cdea_Encrypt(tw_handle_t reader, const uint8_t* key, const uint8_t* in,

@@ -17,8 +17,7 @@ extern "C" TW_API int32_t Createfile(uint8_t p2, uint8_t lc, const uint8_t* desc
   frame.SetData(desc, kDescriptionSize);
   // The caller's length byte goes out as it is; seven bytes follow whatever it says.
   frame.SetP3(lc);
-  tarnwick::Response<> response;
-  return tarnwick::Exchange(reader, frame, response);
+  return tarnwick::Send(reader, frame);
 }
 
 extern "C" TW_API int32_t CreateMFfile(uint8_t b4, uint8_t b5, tw_handle_t reader) {

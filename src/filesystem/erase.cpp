@@ -12,8 +12,7 @@ constexpr int kMaxPolls = 1000;
 
 int32_t SendErase(tw_handle_t reader) {
   const tarnwick::CommandFrame frame(0x80, 0x0E, 0x00, 0x00, 0x00);
-  tarnwick::Response<> response;
-  return tarnwick::Exchange(reader, frame, response);
+  return tarnwick::Send(reader, frame);
 }
 
 // 0x6FF0: the card is still erasing. 0xFFFF after a second try: the card

@@ -25,8 +25,7 @@ int32_t SendRecord(uint8_t ins, uint8_t p1, uint8_t p2, uint8_t len, const uint8
                    tw_handle_t reader) {
   tarnwick::CommandFrame frame(0x00, ins, p1, p2);
   frame.SetData(data, len);
-  tarnwick::Response<> response;
-  return tarnwick::Exchange(reader, frame, response);
+  return tarnwick::Send(reader, frame);
 }
 
 }  // namespace

@@ -11,6 +11,5 @@ extern "C" TW_API int32_t SelectFile(uint8_t p1, int32_t /*unused*/, uint8_t fid
   frame.SetData(identifier, sizeof identifier);
   frame.AppendLe(0x00);
   // Any file control information the card sends back is not passed on.
-  tarnwick::Response<> response;
-  return tarnwick::Exchange(reader, frame, response);
+  return tarnwick::Send(reader, frame);
 }

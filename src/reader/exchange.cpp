@@ -28,12 +28,16 @@ int32_t ExchangeCommand(uint32_t handle, const CommandFrame& frame, uint8_t* rsp
   return status;
 }
 
+int32_t Send(uint32_t handle, const CommandFrame& frame) {
+  Response<> response;
+  return Exchange(handle, frame, response);
+}
+
 int32_t PollUntilReady(uint32_t handle, int max_polls) {
   const CommandFrame poll = CommandFrame::Poll();
   int32_t status = sw::kExchangeFailed;
   for (int i = 0; i < max_polls; ++i) {
-    Response<> response;
-    status = Exchange(handle, poll, response);
+    status = Send(handle, poll);
     if (status == sw::kCardReady) break;
   }
   return status;

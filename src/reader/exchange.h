@@ -23,6 +23,9 @@ int32_t Exchange(uint32_t handle, const CommandFrame& frame, Response<N>& respon
   return ExchangeCommand(handle, frame, &response.length, response.data.data());
 }
 
+// Exchange for a command whose answer's data is not used: the status word.
+int32_t Send(uint32_t handle, const CommandFrame& frame);
+
 // Sends the poll frame until the card answers 0x6D00, at most max_polls
 // times; returns 0x6D00 or the status word of the last poll.
 int32_t PollUntilReady(uint32_t handle, int max_polls);

@@ -51,6 +51,5 @@ extern "C" TW_API int32_t ChangeProtocal(uint8_t selector, tw_handle_t reader) {
   const uint8_t setting = selector != 0 ? 0xFF : 0xFE;
   tarnwick::CommandFrame frame(0x80, 0x14, 0x00, 0x00);
   frame.SetData(&setting, 1);
-  tarnwick::Response<> response;
-  return tarnwick::Exchange(reader, frame, response);
+  return tarnwick::Send(reader, frame);
 }

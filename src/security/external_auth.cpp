@@ -23,8 +23,7 @@ enum ExternAuthResult : int32_t {
 int32_t SendExternalAuthenticate(uint8_t keyid, const uint8_t* cryptogram, tw_handle_t reader) {
   tarnwick::CommandFrame frame(0x00, kInsExternalAuthenticate, 0x00, keyid);
   frame.SetData(cryptogram, kChallengeSize);
-  tarnwick::Response<> response;
-  return tarnwick::Exchange(reader, frame, response);
+  return tarnwick::Send(reader, frame);
 }
 
 }  // namespace

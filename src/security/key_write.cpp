@@ -14,8 +14,7 @@ int32_t SendWriteKey(uint8_t p1, uint8_t p2, const uint8_t* block, uint8_t len,
                      tw_handle_t reader) {
   tarnwick::CommandFrame frame(0x80, kInsWriteKey, p1, p2);
   frame.SetData(block, len);
-  tarnwick::Response<> response;
-  return tarnwick::Exchange(reader, frame, response);
+  return tarnwick::Send(reader, frame);
 }
 
 }  // namespace

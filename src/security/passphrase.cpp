@@ -24,8 +24,7 @@ int32_t SendValuePair(uint8_t ins, uint8_t ref, const uint8_t* first, const uint
   std::memcpy(data + kValueSize, second, kValueSize);
   tarnwick::CommandFrame frame(0x80, ins, 0x00, ref);
   frame.SetData(data, sizeof data);
-  tarnwick::Response<> response;
-  return tarnwick::Exchange(reader, frame, response);
+  return tarnwick::Send(reader, frame);
 }
 
 }  // namespace
@@ -34,8 +33,7 @@ extern "C" TW_API int32_t VerifyPassphrase(const uint8_t* pass, uint8_t len, uin
                                            tw_handle_t reader) {
   tarnwick::CommandFrame frame(0x00, kInsVerify, 0x00, ref);
   frame.SetData(pass, len);
-  tarnwick::Response<> response;
-  return tarnwick::Exchange(reader, frame, response);
+  return tarnwick::Send(reader, frame);
 }
 
 extern "C" TW_API int32_t SetPassphrase(tw_handle_t reader, const uint8_t* old_pass, uint8_t ref,

@@ -1,0 +1,17 @@
+# Installation of the library, its public headers and the reader drivers in
+# the GNUInstallDirs places. The drivers go beside the library, where it
+# finds them by bare name through its $ORIGIN run path.
+install(TARGETS tarnwick EXPORT TarnwickTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
+install(FILES ${PROJECT_SOURCE_DIR}/include/tarnwick.h ${PROJECT_SOURCE_DIR}/include/tarnwick_driver.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
+
+foreach(driver IN ITEMS skorra usbskorra)
+  if(TARGET ${driver})
+    install(TARGETS ${driver}
+      LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime
+      RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+  endif()
+endforeach()

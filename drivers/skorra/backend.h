@@ -1,0 +1,30 @@
+// What stands behind a reader port: something that powers a card up and
+// carries one command APDU to it. The virtual card is one backend; a real
+// reader would be another.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace tarnwick::skorra {
+
+// The card's answer: its data and SW1 SW2.
+struct Reply {
+  std::vector<uint8_t> data;
+  uint16_t sw = 0x9000;
+};
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+
+  // Cold reset of the card: its security state and any half-done command are
+  // gone. False when the card could not be powered.
+  virtual bool PowerUp() = 0;
+
+  // One command APDU, as the application framed it, and the card's answer.
+  virtual Reply Transmit(std::span<const uint8_t> command) = 0;
+};
+
+}  // namespace tarnwick::skorra

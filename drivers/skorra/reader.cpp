@@ -1,0 +1,110 @@
+// Opens, closes and resets ports and carries commands to their backends,
+// one command at a time per port.
+#include "reader.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <span>
+#include <string_view>
+
+#include "backend_select.h"
+#include "settings.h"
+
+namespace tarnwick::skorra {
+namespace {
+
+constexpr int kPortCount = 4;
+constexpr std::array<std::string_view, kPortCount> kPortNames = {"COM1", "COM2", "COM3", "COM4"};
+
+// The most a one-byte response length can announce.
+constexpr std::size_t kLongestAnswer = 255;
+// ISO/IEC 7816-4 "no precise diagnosis": an answer the driver cannot hand
+// over whole is not handed over in part.
+constexpr uint16_t kUndeliverable = 0x6F00;
+
+std::array<Port, kPortCount> g_ports;
+
+}  // namespace
+
+int PortNumber(const char* name) {
+  if (name == nullptr) return 0;
+  // Never read past a sixth byte: a longer name is no port's name anyway.
+  const std::string_view given(name, ::strnlen(name, 6));
+  const auto found = std::find(kPortNames.begin(), kPortNames.end(), given);
+  return found == kPortNames.end() ? 0 : static_cast<int>(found - kPortNames.begin()) + 1;
+}
+
+Port* FindPort(uint32_t handle) {
+  if (handle < 1 || handle > kPortCount) return nullptr;
+  return &g_ports[handle - 1];
+}
+
+Port* AllPorts(int& count) {
+  count = kPortCount;
+  return g_ports.data();
+}
+
+uint32_t Port::Open(int number) {
+  std::lock_guard lock(mutex_);
+  if (session_) return 0;  // a port serves one session at a time
+  const Settings settings = ReadSettings();
+  const std::string name(kPortNames[static_cast<std::size_t>(number - 1)]);
+  Session session{name, nullptr, Trace::Open(settings, name)};
+  std::string problem;
+  session.backend = OpenBackend(number, settings, problem);
+  if (!session.backend) {
+    // The application only learns that the open failed; the reason must
+    // reach a person, so it goes to the trace or else to standard error.
+    if (session.trace)
+      session.trace->Event("open refused: " + problem);
+    else
+      std::fprintf(stderr, "skorra: %s not opened: %s\n", session.name.c_str(), problem.c_str());
+    return 0;
+  }
+  if (session.trace) session.trace->Event("open");
+  session_ = std::move(session);
+  return static_cast<uint32_t>(number);
+}
+
+bool Port::Close() {
+  std::lock_guard lock(mutex_);
+  if (!session_) return false;
+  if (session_->trace) session_->trace->Event("close");
+  session_.reset();
+  return true;
+}
+
+bool Port::PowerUp(const char* why) {
+  std::lock_guard lock(mutex_);
+  if (!session_) return false;
+  if (session_->trace) session_->trace->Event(why);
+  return session_->backend->PowerUp();
+}
+
+void Port::Announce(const std::string& event) {
+  std::lock_guard lock(mutex_);
+  if (session_ && session_->trace) session_->trace->Event(event);
+}
+
+int32_t Port::Transmit(uint8_t cmd_len, const uint8_t* cmd, uint8_t* rsp_len, uint8_t* rsp) {
+  std::lock_guard lock(mutex_);
+  if (rsp_len != nullptr) *rsp_len = 0;
+  if (!session_) return kExchangeFailed;
+  Session& session = *session_;
+  if ((cmd == nullptr && cmd_len != 0) || rsp_len == nullptr || rsp == nullptr) {
+    if (session.trace) session.trace->Event("command refused: missing buffer");
+    return kExchangeFailed;
+  }
+  const std::span<const uint8_t> command(cmd, cmd == nullptr ? 0 : cmd_len);
+  if (session.trace) session.trace->Command(command);
+  Reply reply = session.backend->Transmit(command);
+  if (reply.data.size() > kLongestAnswer) reply = {{}, kUndeliverable};
+  if (session.trace) session.trace->Answer(command, reply);
+  if (!reply.data.empty()) std::memcpy(rsp, reply.data.data(), reply.data.size());
+  *rsp_len = static_cast<uint8_t>(reply.data.size());
+  return reply.sw;
+}
+
+}  // namespace tarnwick::skorra

@@ -1,0 +1,53 @@
+// The reader's four ports, COM1 to COM4, each with its own lock, its open
+// session (backend and trace) and the handle that names it: the port number.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "backend.h"
+#include "trace.h"
+
+namespace tarnwick::skorra {
+
+// Not a card answer: the driver could not carry the command (closed or
+// unknown handle, missing buffer).
+constexpr int32_t kExchangeFailed = 0xFFFF;
+
+class Port {
+ public:
+  // The handle of the newly opened port, or 0: the port is already open or
+  // its backend cannot be opened.
+  uint32_t Open(int number);
+  // False when the port was not open.
+  bool Close();
+  // Cold reset of the card; false when the port is not open.
+  bool PowerUp(const char* why);
+  int32_t Transmit(uint8_t cmd_len, const uint8_t* cmd, uint8_t* rsp_len, uint8_t* rsp);
+  void Announce(const std::string& event);
+
+ private:
+  struct Session {
+    std::string name;
+    std::unique_ptr<Backend> backend;
+    std::unique_ptr<Trace> trace;
+  };
+
+  std::mutex mutex_;
+  std::optional<Session> session_;
+};
+
+// 1 to 4 for "COM1" to "COM4", 0 for any other name (a null pointer too).
+int PortNumber(const char* name);
+
+// The port that a handle names, or nullptr. The table is fixed: ports are
+// never created or destroyed, so finding one needs no lock.
+Port* FindPort(uint32_t handle);
+
+// Every port, for what concerns the whole reader.
+Port* AllPorts(int& count);
+
+}  // namespace tarnwick::skorra

@@ -1,0 +1,25 @@
+// The driver's environment variables, read each time a port is opened so
+// that a program can change them between sessions.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace tarnwick::skorra {
+
+struct Settings {
+  // SKORRA_VCARD_DIR: the folder that keeps each card's image; none keeps the
+  // cards in memory for the life of the process.
+  std::optional<std::filesystem::path> card_dir;
+  // SKORRA_TRACE: "1" traces to standard error, any other non-empty value
+  // except "0" names a file the trace is appended to.
+  bool trace = false;
+  std::optional<std::string> trace_file;
+  // SKORRA_TRACE_SECRETS=1: print passphrases and keys instead of "**".
+  bool trace_secrets = false;
+};
+
+Settings ReadSettings();
+
+}  // namespace tarnwick::skorra

@@ -1,0 +1,58 @@
+// Writes trace lines. Each line goes out in one write() on a descriptor
+// opened for appending, so lines of several ports (or processes) sharing a
+// file never interleave within a line.
+#include "trace.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "trace_format.h"
+
+namespace tarnwick::skorra {
+
+std::unique_ptr<Trace> Trace::Open(const Settings& settings, std::string port) {
+  if (!settings.trace) return nullptr;
+  if (!settings.trace_file) return std::unique_ptr<Trace>(new Trace(STDERR_FILENO, false, settings.trace_secrets, std::move(port)));
+  // Owner-only: with secrets shown the file holds passphrases and keys.
+  const int fd = ::open(settings.trace_file->c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    std::fprintf(stderr, "skorra: cannot open trace file %s: %s\n", settings.trace_file->c_str(),
+                 std::strerror(errno));
+    return nullptr;
+  }
+  return std::unique_ptr<Trace>(new Trace(fd, true, settings.trace_secrets, std::move(port)));
+}
+
+Trace::Trace(int fd, bool owns_fd, bool secrets, std::string port)
+    : fd_(fd), owns_fd_(owns_fd), secrets_(secrets), port_(std::move(port)) {}
+
+Trace::~Trace() {
+  if (owns_fd_) ::close(fd_);
+}
+
+void Trace::Command(std::span<const uint8_t> command) { WriteLine(CommandLine(port_, command, secrets_)); }
+
+void Trace::Answer(std::span<const uint8_t> command, const Reply& reply) {
+  WriteLine(AnswerLine(port_, command, reply, secrets_));
+}
+
+void Trace::Event(std::string_view what) { WriteLine(port_ + " - " + std::string(what)); }
+
+void Trace::WriteLine(std::string line) {
+  line += '\n';
+  const char* next = line.data();
+  std::size_t left = line.size();
+  while (left > 0) {
+    const ssize_t written = ::write(fd_, next, left);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;  // a trace that cannot be written is not the application's failure
+    next += written;
+    left -= static_cast<std::size_t>(written);
+  }
+}
+
+}  // namespace tarnwick::skorra

@@ -1,0 +1,94 @@
+// Runs commands on the virtual card and keeps its image file in step.
+#include "vcard_backend.h"
+
+#include <array>
+
+namespace tarnwick::skorra {
+namespace {
+
+constexpr int kPortCount = 4;
+
+// ISO/IEC 7816-4 "memory failure": the card could not keep what the
+// command changed.
+constexpr uint16_t kMemoryFailure = 0x6581;
+
+// Each slot is touched only by its own port, under that port's lock.
+std::optional<vcard::Card>& MemoryCard(int port_number) {
+  static std::array<std::optional<vcard::Card>, kPortCount> cards;
+  auto& card = cards[static_cast<std::size_t>(port_number - 1)];
+  if (!card) card.emplace();
+  return card;
+}
+
+}  // namespace
+
+std::unique_ptr<VirtualCardBackend> VirtualCardBackend::InMemory(int port_number) {
+  if (port_number < 1 || port_number > kPortCount) return nullptr;
+  return std::unique_ptr<VirtualCardBackend>(new VirtualCardBackend(*MemoryCard(port_number)));
+}
+
+std::unique_ptr<VirtualCardBackend> VirtualCardBackend::FromStore(ImageStore store, std::string& problem) {
+  std::optional<CardLock> lock = CardLock::Take(store.lock_path());
+  if (!lock) {
+    problem = store.path().string() + ": in use by another process";
+    return nullptr;
+  }
+  ImageStore::Loaded loaded = store.Read();
+  if (loaded.outcome == ImageStore::Outcome::kDamaged) {
+    problem = store.path().string() + ": " + loaded.problem;
+    return nullptr;
+  }
+  if (loaded.outcome == ImageStore::Outcome::kMissing) {
+    vcard::Card fresh;
+    std::vector<uint8_t> image = fresh.SaveImage();
+    return std::unique_ptr<VirtualCardBackend>(
+        new VirtualCardBackend(std::move(fresh), std::move(store), std::move(*lock), std::move(image)));
+  }
+  std::optional<vcard::Card> card = vcard::Card::LoadImage(loaded.image.data(), loaded.image.size());
+  if (!card) {
+    problem = store.path().string() + ": truncated or damaged card image";
+    return nullptr;
+  }
+  return std::unique_ptr<VirtualCardBackend>(
+      new VirtualCardBackend(std::move(*card), std::move(store), std::move(*lock), std::move(loaded.image)));
+}
+
+VirtualCardBackend::VirtualCardBackend(vcard::Card& card) : card_(&card) {}
+
+VirtualCardBackend::VirtualCardBackend(vcard::Card card, ImageStore store, CardLock lock,
+                                       std::vector<uint8_t> saved_image)
+    : owned_(std::move(card)),
+      card_(&*owned_),
+      store_(std::move(store)),
+      lock_(std::move(lock)),
+      saved_image_(std::move(saved_image)) {}
+
+bool VirtualCardBackend::PowerUp() {
+  card_->Reset();
+  return true;
+}
+
+Reply VirtualCardBackend::Transmit(std::span<const uint8_t> command) {
+  // The card reads nothing through the pointer of an empty command, but it
+  // gets a valid one all the same.
+  static constexpr uint8_t kNothing = 0;
+  vcard::Answer answer = card_->Process(command.empty() ? &kNothing : command.data(), command.size());
+  if (!card_->TakeChanged() || !store_) return {std::move(answer.data), answer.sw};
+  return SaveOrRollBack(std::move(answer));
+}
+
+// A change the file did not take is undone: the card goes back to what the
+// file holds (as after a power-up), so that what the application was told
+// and what a later process finds agree.
+Reply VirtualCardBackend::SaveOrRollBack(vcard::Answer answer) {
+  std::vector<uint8_t> image = card_->SaveImage();
+  if (store_->Write(image)) {
+    saved_image_ = std::move(image);
+    return {std::move(answer.data), answer.sw};
+  }
+  if (std::optional<vcard::Card> saved = vcard::Card::LoadImage(saved_image_.data(), saved_image_.size()))
+    *owned_ = std::move(*saved);
+  return {{}, kMemoryFailure};
+}
+
+}  // namespace tarnwick::skorra

@@ -1,0 +1,44 @@
+// The virtual card behind a port: kept in memory for the life of the
+// process, or in an image file that every state change rewrites.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "backend.h"
+#include "card_lock.h"
+#include "image_store.h"
+#include "vcard/card.h"
+
+namespace tarnwick::skorra {
+
+class VirtualCardBackend final : public Backend {
+ public:
+  // The process-wide card of a port (1 to 4), created fresh on first use;
+  // it outlives closing the port.
+  static std::unique_ptr<VirtualCardBackend> InMemory(int port_number);
+
+  // The card saved in the store, held by this process alone while the
+  // backend lives; a missing file gives a fresh card. nullptr and a problem
+  // text when another process holds the card or the file is damaged: a
+  // damaged card is never silently replaced by a fresh one, which would
+  // lose its contents.
+  static std::unique_ptr<VirtualCardBackend> FromStore(ImageStore store, std::string& problem);
+
+  bool PowerUp() override;
+  Reply Transmit(std::span<const uint8_t> command) override;
+
+ private:
+  explicit VirtualCardBackend(vcard::Card& card);
+  VirtualCardBackend(vcard::Card card, ImageStore store, CardLock lock, std::vector<uint8_t> saved_image);
+  Reply SaveOrRollBack(vcard::Answer answer);
+
+  std::optional<vcard::Card> owned_;
+  vcard::Card* card_;
+  std::optional<ImageStore> store_;
+  std::optional<CardLock> lock_;
+  std::vector<uint8_t> saved_image_;  // what the file holds
+};
+
+}  // namespace tarnwick::skorra

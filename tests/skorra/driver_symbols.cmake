@@ -1,0 +1,18 @@
+# The driver's dynamic symbol table defines exactly the twelve driver names.
+set(expected BinToCHex CHexToBin CT_close CT_open CT_reset DESdecrypt DESencrypt DESsubkey
+             ICC_message ICC_reset ICC_set_NAD ICC_tsi_api)
+execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REGEX MATCHALL "[0-9a-fA-F]+ [A-Za-z] [^\n]+" rows "${out}")
+set(defined)
+foreach(row IN LISTS rows)
+  string(REGEX REPLACE "^[0-9a-fA-F]+ [A-Za-z] " "" name "${row}")
+  list(APPEND defined ${name})
+endforeach()
+list(SORT defined)
+if(NOT defined STREQUAL expected)
+  message(FATAL_ERROR "the driver defines ${defined}\n  expected ${expected}")
+endif()
+message(STATUS "the driver defines the twelve driver names and nothing else")

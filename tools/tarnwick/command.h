@@ -1,0 +1,62 @@
+// The subcommand table: each entry names a subcommand, documents it, and
+// turns its arguments into an action that runs inside a card session.
+#pragma once
+
+#include <functional>
+#include <span>
+#include <string_view>
+
+#include "args.h"
+#include "report.h"
+#include "session.h"
+#include "tarnwick.h"
+
+namespace tarnwick::cli {
+
+struct Context {
+  tw_handle_t reader;  // 0 for host-only work
+  Report& report;
+  const SessionOptions& session;
+};
+
+// What a subcommand does once its arguments are read.
+using Action = std::function<void(Context&)>;
+
+struct Command {
+  std::string_view name;
+  std::string_view summary;  // one line for the list of subcommands
+  std::string_view usage;    // the arguments after the name
+  std::string_view details;  // what each argument means, one per line
+  std::string_view example;  // a whole command line
+  std::string_view options;  // for ArgReader: "--out= --offline"
+  bool needs_card;
+  // Reads the arguments; the result is used only when the reader reports
+  // no error after Finish().
+  Action (*parse)(ArgReader& args);
+};
+
+// The families' tables, in the order --help lists them.
+std::span<const Command> FileCommands();
+std::span<const Command> SecurityCommands();
+std::span<const Command> RsaCommands();
+std::span<const Command> CipherCommands();
+std::span<const Command> HostCommands();
+std::span<const Command> ReaderCommands();
+std::span<const Command> ScriptCommands();
+
+struct Family {
+  std::string_view title;
+  std::span<const Command> commands;
+};
+
+// The families in the order --help lists them; every subcommand; lookup by
+// name (nullptr when unknown).
+std::span<const Family> Families();
+std::span<const Command> AllCommands();
+const Command* FindCommand(std::string_view name);
+
+// Parses a subcommand's arguments; nullopt-like empty Action with *error set
+// on a usage error.
+Action ParseCommand(const Command& command, std::vector<std::string> tokens, std::string* error);
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,19 @@
+// Raw bytes from and to files, "-" meaning standard input or output.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "hex.h"
+
+namespace tarnwick::cli {
+
+// The whole file (or standard input for "-"); nullopt with the reason in
+// *why when it cannot be read.
+std::optional<Bytes> ReadInput(const std::string& path, std::string* why);
+
+// Writes the bytes (to standard output for "-"); false with the reason in
+// *why when the file cannot be written completely.
+bool WriteOutput(const std::string& path, const Bytes& bytes, std::string* why);
+
+}  // namespace tarnwick::cli

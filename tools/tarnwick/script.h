@@ -1,0 +1,29 @@
+// Scripts for `run`: one subcommand line per line, # comments, all lines
+// checked before the first one runs.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "command.h"
+
+namespace tarnwick::cli {
+
+// Splits a line into words: blanks separate, double or single quotes group
+// (so "48 65 6C" is one word), and '#' at the start of a word begins a
+// comment. nullopt with the reason for an unterminated quote.
+std::optional<std::vector<std::string>> SplitScriptLine(std::string_view line, std::string* why);
+
+struct ScriptStep {
+  int line;
+  std::string text;
+  const Command* command;
+  Action action;
+};
+
+// Parses every line; nullopt with "line N: ..." for the first bad one.
+std::optional<std::vector<ScriptStep>> ParseScript(std::string_view text, std::string* why);
+
+}  // namespace tarnwick::cli

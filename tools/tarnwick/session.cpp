@@ -1,0 +1,45 @@
+// Opening and closing the card session around the tool's operations.
+#include "session.h"
+
+#include <cstdlib>
+#include <string>
+
+namespace tarnwick::cli {
+
+void EnableDriverTrace() {
+  const char* current = std::getenv("SKORRA_TRACE");
+  if (current == nullptr || *current == '\0' || std::string(current) == "0") setenv("SKORRA_TRACE", "1", 1);
+}
+
+CardSession::CardSession(const SessionOptions& options, Report& report) {
+  if (options.trace) EnableDriverTrace();
+  const char* driver = options.selector == 1 ? "serial reader driver (libskorra.so)"
+                                             : "USB reader driver (libusbskorra.so)";
+  if (InitialLib(options.selector) != 1) {
+    report.Failure("InitialLib(" + std::to_string(options.selector) + "): the " + driver +
+                   " could not be loaded; it belongs beside libtarnwick.so or on LD_LIBRARY_PATH");
+    return;
+  }
+  bound_ = true;
+  tw_handle_t handle = 0;
+  int32_t opened = OpenCom(options.port, &handle);
+  if (opened != 0) {
+    report.Failure("OpenCom(" + std::to_string(options.port) + ") answered " + std::to_string(opened) +
+                   ": the driver could not open COM" + std::to_string(options.port));
+    return;
+  }
+  reader_ = handle;
+  int32_t reset = ResetICC(static_cast<int32_t>(reader_), 0, 0);
+  if (reset != 0) {
+    report.Failure("ResetICC answered " + std::to_string(reset) + ": the card could not be powered up");
+    return;
+  }
+  card_reset_ = true;
+}
+
+CardSession::~CardSession() {
+  if (reader_ != 0) CloseCom(&reader_);
+  if (bound_) FreeLib();
+}
+
+}  // namespace tarnwick::cli

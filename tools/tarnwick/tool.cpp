@@ -1,0 +1,114 @@
+// Command-line entry: global options, help, parsing the subcommand, and
+// running it with its report on standard output.
+#include "tool.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "command.h"
+#include "execute.h"
+#include "help.h"
+
+namespace tarnwick::cli {
+namespace {
+
+// "--name value" or "--name=value" at args[*i]; advances *i past the value.
+std::optional<std::string> TakeValue(const std::vector<std::string>& args, std::size_t* i,
+                                     const std::string& name, std::string* why) {
+  const std::string& token = args[*i];
+  if (token.size() > name.size() && token[name.size()] == '=') return token.substr(name.size() + 1);
+  if (*i + 1 >= args.size()) {
+    *why = name + ": missing its value";
+    return std::nullopt;
+  }
+  return args[++*i];
+}
+
+bool IsOption(const std::string& token, const std::string& name) {
+  return token == name || (token.size() > name.size() && token.compare(0, name.size() + 1, name + "=") == 0);
+}
+
+// A report printed beside raw bytes on standard output would corrupt them.
+bool WritesToStdout(const std::vector<std::string>& args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--out=-") return true;
+    if (args[i] == "--out" && i + 1 < args.size() && args[i + 1] == "-") return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::optional<Invocation> ParseInvocation(std::vector<std::string> args, std::string* why) {
+  Invocation inv;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& token = args[i];
+    if (token == "--help" || token == "-h") {
+      inv.help = true;
+    } else if (token == "--trace") {
+      inv.session.trace = true;
+    } else if (IsOption(token, "--driver")) {
+      auto value = TakeValue(args, &i, "--driver", why);
+      if (!value) return std::nullopt;
+      if (*value != "serial" && *value != "usb") {
+        *why = "--driver: expected serial or usb, got '" + *value + "'";
+        return std::nullopt;
+      }
+      inv.session.selector = *value == "serial" ? 1 : 2;
+    } else if (IsOption(token, "--port")) {
+      auto value = TakeValue(args, &i, "--port", why);
+      if (!value) return std::nullopt;
+      auto port = ParseNumber(*value, 1, 4);
+      if (!port) {
+        *why = "--port: expected a number from 1 to 4, got '" + *value + "'";
+        return std::nullopt;
+      }
+      inv.session.port = static_cast<uint8_t>(*port);
+    } else {
+      inv.rest.push_back(token);
+    }
+  }
+  return inv;
+}
+
+int RunTool(std::vector<std::string> args) {
+  std::string why;
+  auto inv = ParseInvocation(std::move(args), &why);
+  if (!inv) {
+    std::fprintf(stderr, "tarnwick: %s\n", why.c_str());
+    return kExitUsage;
+  }
+  if (inv->rest.empty()) {
+    if (!inv->help) PrintShortUsage(stderr);
+    else PrintToolHelp(stdout);
+    return inv->help ? kExitSuccess : kExitUsage;
+  }
+  if (inv->rest.front() == "help" && inv->rest.size() == 1) {
+    PrintToolHelp(stdout);
+    return kExitSuccess;
+  }
+  if (inv->rest.front() == "help") {
+    inv->rest.erase(inv->rest.begin());
+    inv->help = true;
+  }
+  const Command* command = FindCommand(inv->rest.front());
+  if (command == nullptr) {
+    std::fprintf(stderr, "tarnwick: unknown subcommand '%s'; tarnwick --help lists them\n", inv->rest.front().c_str());
+    return kExitUsage;
+  }
+  if (inv->help) {
+    PrintCommandHelp(*command, stdout);
+    return kExitSuccess;
+  }
+  std::vector<std::string> words(inv->rest.begin() + 1, inv->rest.end());
+  Report report(WritesToStdout(words) ? stderr : stdout);
+  Action action = ParseCommand(*command, words, &why);
+  if (!action) {
+    std::fprintf(stderr, "tarnwick %.*s: %s\n", static_cast<int>(command->name.size()), command->name.data(),
+                 why.c_str());
+    return kExitUsage;
+  }
+  return Execute(*command, action, inv->session, report);
+}
+
+}  // namespace tarnwick::cli
