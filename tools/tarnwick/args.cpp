@@ -77,10 +77,10 @@ ArgReader::ArgReader(std::vector<std::string> tokens, std::string_view option_sp
       continue;
     }
     auto [name, inline_value] = SplitOption(token);
-    auto spec = takes_value.find(name);
-    if (spec == takes_value.end()) {
+    auto option = takes_value.find(name);
+    if (option == takes_value.end()) {
       Fail(name + ": unknown option");
-    } else if (!spec->second) {
+    } else if (!option->second) {
       if (inline_value) Fail(name + ": takes no value");
       flags_[name] = true;
     } else if (inline_value) {
