@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "card/generation_cap.h"
+#include "card/key_pool.h"
 #include "common/buffers.h"
 #include "common/byte_source.h"
 #include "common/check.h"
@@ -20,7 +21,7 @@ using tarnwick::vcard::Card;
 using tarnwick::vcard::CardOptions;
 
 constexpr uint8_t kResetMarker = 0xFF;
-constexpr CardOptions kOptions{.busy_polls = 1};
+constexpr CardOptions kOptions{.busy_polls = 1, .key_pair_source = twfuzz::PooledKeyPair};
 
 // Data comes only with 0x9000 and 0x6282 (end of file or record reached);
 // every status word is a card's (SW1 0x61 to 0x6F, or 0x9000), and 0x6F00
@@ -59,6 +60,7 @@ void CheckCardStillUsable(Card& card) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   twfuzz::SetCheckContext("fuzz_card");
   twfuzz::ByteSource in(data, size);
+  twfuzz::RewindKeyPool();
   Card card(kOptions);
   twfuzz::GenerationCap cap;
   while (!in.empty()) {
