@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Tarnwick needs to build and test, when any is
-# missing. Runs apt-get through sudo when not root.
+# Installs the Debian packages Tarnwick needs to build and test, and any
+# further packages named as arguments, when any is missing. Runs apt-get
+# through sudo when not root.
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config binutils
   libssl-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
 )
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

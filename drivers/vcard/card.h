@@ -16,10 +16,18 @@ struct Answer {
   uint16_t sw = 0x9000;
 };
 
+struct RsaPrivateKey;
+
+// Where a completed key-pair generation takes its key from.
+using KeyPairSource = std::optional<RsaPrivateKey> (*)();
+
 struct CardOptions {
   // How many polls a card busy with a key-pair generation or an erase
   // answers "busy" before it answers 0x6D00 again.
   int busy_polls = 3;
+  // Null: a fresh RSA-1024 key each time, as a card makes it. Harnesses that
+  // send thousands of generations a second give a cheaper source.
+  KeyPairSource key_pair_source = nullptr;
 };
 
 class Card {

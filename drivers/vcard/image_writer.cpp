@@ -9,6 +9,10 @@ namespace {
 
 class Writer {
  public:
+  // The image is written in one go: its size is known closely enough up
+  // front that the buffer never grows.
+  explicit Writer(std::size_t expected_size) { out_.reserve(expected_size); }
+
   void U8(uint8_t v) { out_.push_back(v); }
   void U16(uint16_t v) {
     U8(static_cast<uint8_t>(v >> 8));
@@ -76,8 +80,22 @@ void WriteRsaSlot(Writer& w, const std::optional<RsaPrivateKey>& key) {
   w.Bytes(key->qinv);
 }
 
+// Bytes for the bookkeeping around contents: counts, identifiers, access
+// conditions, lengths, passphrases, keys and the RSA slots.
+constexpr std::size_t kBookkeepingPerFile = 16;
+constexpr std::size_t kBookkeepingElsewhere = 4096;
+
+std::size_t ExpectedBodySize(const Persistent& card) {
+  std::size_t size = kBookkeepingElsewhere;
+  for (const File& f : card.files) {
+    size += kBookkeepingPerFile + f.body.size();
+    for (const std::vector<uint8_t>& r : f.records) size += 1 + r.size();
+  }
+  return size;
+}
+
 std::vector<uint8_t> Body(const Persistent& card) {
-  Writer w;
+  Writer w(ExpectedBodySize(card));
   w.U8(card.key_write_ac);
   w.U16(static_cast<uint16_t>(card.files.size()));
   for (const File& f : card.files) WriteFile(w, f);
@@ -93,7 +111,7 @@ std::vector<uint8_t> Body(const Persistent& card) {
 
 std::vector<uint8_t> SerializeImage(const Persistent& card) {
   const std::vector<uint8_t> body = Body(card);
-  Writer w;
+  Writer w(kImageMagic.size() + 1 + 4 + body.size() + kImageDigestLength);
   w.Bytes(kImageMagic);
   w.U8(kImageVersion);
   w.U32(static_cast<uint32_t>(body.size()));

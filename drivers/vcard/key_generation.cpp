@@ -36,7 +36,8 @@ std::vector<uint8_t> PrivateValue(const RsaPrivateKey& key, int index) {
 constexpr int kOfflineAnswers = 7;  // the public record and six values
 
 Answer Complete(CardState& state, PendingKeyGeneration& generation) {
-  std::optional<RsaPrivateKey> key = GenerateRsaKey();
+  std::optional<RsaPrivateKey> key =
+      state.options.key_pair_source ? state.options.key_pair_source() : GenerateRsaKey();
   if (!key) {
     state.session.pending = std::monostate{};
     return Status(sw::kNoDiagnosis);

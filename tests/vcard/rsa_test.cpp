@@ -10,9 +10,14 @@
 #include <memory>
 
 #include "card_test_support.h"
+#include "vcard/rsa_key.h"
 
 namespace vcardtest {
 namespace {
+
+using tarnwick::vcard::GenerateRsaKey;
+using tarnwick::vcard::PublicKeyRecord;
+using tarnwick::vcard::RsaPrivateKey;
 
 struct Free {
   void operator()(BIGNUM* p) const { BN_free(p); }
@@ -109,6 +114,30 @@ TEST(KeyGeneration, BusyForTheConfiguredPollsThenThePublicRecord) {
     EXPECT_EQ(Hex({record.data.end() - 5, record.data.end()}), "65 03 01 00 01");
     EXPECT_EQ(Send(card, "80 CE 00 01 00").data, record.data) << "a slot's record is repeated";
   }
+}
+
+std::optional<RsaPrivateKey> NoKey() { return std::nullopt; }
+
+std::optional<RsaPrivateKey> FixedKey() {
+  static const std::optional<RsaPrivateKey> key = GenerateRsaKey();
+  return key;
+}
+
+TEST(KeyGeneration, TakesItsKeyFromTheConfiguredSource) {
+  Card card(CardOptions{.busy_polls = 0, .key_pair_source = FixedKey});
+  ASSERT_EQ(Show(Send(card, "80 CE 00 02 00")), "6FF0");
+  ASSERT_EQ(Show(Send(card, kPoll)), "6D00");
+  const Answer record = Send(card, "80 CE 00 02 00");
+  ASSERT_EQ(record.sw, 0x9000);
+  EXPECT_EQ(record.data, PublicKeyRecord(*FixedKey()));
+}
+
+TEST(KeyGeneration, ASourceWithNoKeyFailsTheGenerationAndEndsIt) {
+  Card card(CardOptions{.busy_polls = 0, .key_pair_source = NoKey});
+  ASSERT_EQ(Show(Send(card, "80 CE 00 02 00")), "6FF0");
+  ASSERT_EQ(Show(Send(card, kPoll)), "6D00");
+  EXPECT_EQ(Show(Send(card, "80 CE 00 02 00")), "6F00");
+  EXPECT_EQ(Show(Send(card, "80 CE 00 02 00")), "6FF0") << "the next command starts afresh";
 }
 
 class GenerationScripts : public ::testing::TestWithParam<Script> {};
