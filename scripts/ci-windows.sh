@@ -100,11 +100,13 @@ start_wine() {
   unset DISPLAY WAYLAND_DISPLAY
   trap stop_wine EXIT
   step "preparing a Wine prefix"
-  wineboot -i </dev/null >/dev/null 2>&1
   # Wine's background processes would inherit CTest's pipes and keep every
   # test waiting for them; a session started here, with its output
-  # detached, serves all the tests instead.
+  # detached, serves all the tests instead. The persistent server comes
+  # first: started after wineboot it finds wineboot's own server still up
+  # and refuses.
   wineserver -p </dev/null >/dev/null 2>&1
+  wineboot -i </dev/null >/dev/null 2>&1
   wine cmd /c exit 0 </dev/null >/dev/null 2>&1
 }
 

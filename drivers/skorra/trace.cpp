@@ -5,10 +5,15 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#if defined(_WIN32)
+#include <io.h>
+#include <windows.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "trace_format.h"
 
@@ -16,11 +21,27 @@ namespace tarnwick::skorra {
 namespace {
 
 #if defined(_WIN32)
-// Kept from child processes, and written byte for byte: without O_BINARY
-// every line feed would be stored as CR LF.
-constexpr int kTraceFileFlags = O_WRONLY | O_APPEND | O_CREAT | O_NOINHERIT | O_BINARY;
+// Append-only access: each WriteFile lands at the end of the file in one
+// piece, whichever thread or process writes. The C runtime's own append mode
+// seeks to the end and then writes, so two threads could write at the same
+// place. The handle is kept from child processes, and written byte for byte
+// (no line-feed translation).
+int OpenForAppending(const char* path) {
+  const HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    errno = EACCES;
+    return -1;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_BINARY);
+  if (fd < 0) CloseHandle(file);
+  return fd;
+}
 #else
-constexpr int kTraceFileFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC;
+int OpenForAppending(const char* path) {
+  // Owner-only: with secrets shown the file holds passphrases and keys.
+  return ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+}
 #endif
 
 }  // namespace
@@ -28,8 +49,7 @@ constexpr int kTraceFileFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC;
 std::unique_ptr<Trace> Trace::Open(const Settings& settings, std::string port) {
   if (!settings.trace) return nullptr;
   if (!settings.trace_file) return std::unique_ptr<Trace>(new Trace(STDERR_FILENO, false, settings.trace_secrets, std::move(port)));
-  // Owner-only: with secrets shown the file holds passphrases and keys.
-  const int fd = ::open(settings.trace_file->c_str(), kTraceFileFlags, 0600);
+  const int fd = OpenForAppending(settings.trace_file->c_str());
   if (fd < 0) {
     std::fprintf(stderr, "skorra: cannot open trace file %s: %s\n", settings.trace_file->c_str(),
                  std::strerror(errno));
@@ -55,6 +75,10 @@ void Trace::Event(std::string_view what) { WriteLine(port_ + " - " + std::string
 
 void Trace::WriteLine(std::string line) {
   line += '\n';
+  // Ports of one process write one line at a time: not every system's append
+  // is a single step (Wine seeks, then writes).
+  static std::mutex one_line_at_a_time;
+  const std::lock_guard<std::mutex> lock(one_line_at_a_time);
   const char* next = line.data();
   std::size_t left = line.size();
   while (left > 0) {
