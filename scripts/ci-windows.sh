@@ -136,7 +136,7 @@ install_packages
 build_openssl
 build_googletest
 step "configuring and building"
-cmake --preset windows
+cmake --preset windows -DTARNWICK_WINDOWS_DEPS="$prefix"
 cmake --build --preset windows
 check_exports
 start_wine
