@@ -1,4 +1,4 @@
-/* One command sent straight through SCardTransmit, timed round by round. */
+/* One command sent straight through SCardTransmit, timed. */
 #define _POSIX_C_SOURCE 200809L
 #include "pcsc_direct.h"
 
@@ -9,15 +9,16 @@
 #include <string.h>
 #include <time.h>
 
+struct DirectCard {
+  SCARDCONTEXT context;
+  SCARDHANDLE card;
+  const SCARD_IO_REQUEST *pci;
+};
+
 static double NowMicros(void) {
   struct timespec t;
   clock_gettime(CLOCK_MONOTONIC, &t);
   return (double)t.tv_sec * 1e6 + (double)t.tv_nsec / 1e3;
-}
-
-static int Fail(const char *what, LONG rv) {
-  fprintf(stderr, "direct PC/SC: %s: %s\n", what, pcsc_stringify_error(rv));
-  return -1;
 }
 
 /* The first name in the multi-string that holds `part`, or NULL. */
@@ -27,46 +28,49 @@ static const char *FindReader(const char *names, const char *part) {
   return NULL;
 }
 
-static int TimeRounds(SCARDHANDLE card, DWORD protocol, const uint8_t *apdu, size_t apdu_len, int rounds,
-                      double *micros) {
-  const SCARD_IO_REQUEST *pci = protocol == SCARD_PROTOCOL_T0 ? SCARD_PCI_T0 : SCARD_PCI_T1;
-  BYTE answer[258];
-  for (int i = 0; i < rounds; ++i) {
-    DWORD length = sizeof answer;
-    const double start = NowMicros();
-    LONG rv = SCardTransmit(card, pci, apdu, (DWORD)apdu_len, NULL, answer, &length);
-    micros[i] = NowMicros() - start;
-    if (rv != SCARD_S_SUCCESS) return Fail("transmit", rv);
+struct DirectCard *DirectOpen(const char *reader_part) {
+  struct DirectCard *direct = calloc(1, sizeof *direct);
+  if (direct == NULL) return NULL;
+  LONG rv = SCardEstablishContext(SCARD_SCOPE_SYSTEM, NULL, NULL, &direct->context);
+  if (rv != SCARD_S_SUCCESS) {
+    fprintf(stderr, "direct PC/SC: no PC/SC service: %s\n", pcsc_stringify_error(rv));
+    free(direct);
+    return NULL;
   }
-  return 0;
-}
-
-int DirectTransmitTimes(const char *reader_part, const uint8_t *apdu, size_t apdu_len, int rounds,
-                        double *micros) {
-  SCARDCONTEXT context;
-  LONG rv = SCardEstablishContext(SCARD_SCOPE_SYSTEM, NULL, NULL, &context);
-  if (rv != SCARD_S_SUCCESS) return Fail("no PC/SC service", rv);
-
-  int result = -1;
   LPSTR names = NULL;
   DWORD size = SCARD_AUTOALLOCATE;
-  rv = SCardListReaders(context, NULL, (LPSTR)&names, &size);
+  rv = SCardListReaders(direct->context, NULL, (LPSTR)&names, &size);
   const char *reader = rv == SCARD_S_SUCCESS ? FindReader(names, reader_part) : NULL;
+  DWORD protocol = 0;
   if (reader == NULL) {
     fprintf(stderr, "direct PC/SC: no reader matching \"%s\"\n", reader_part ? reader_part : "");
+    rv = SCARD_E_UNKNOWN_READER;
   } else {
-    SCARDHANDLE card;
-    DWORD protocol;
-    rv = SCardConnect(context, reader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &card,
-                      &protocol);
-    if (rv != SCARD_S_SUCCESS) {
-      Fail(reader, rv);
-    } else {
-      result = TimeRounds(card, protocol, apdu, apdu_len, rounds, micros);
-      SCardDisconnect(card, SCARD_LEAVE_CARD);
-    }
+    rv = SCardConnect(direct->context, reader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1,
+                      &direct->card, &protocol);
+    if (rv != SCARD_S_SUCCESS) fprintf(stderr, "direct PC/SC: %s: %s\n", reader, pcsc_stringify_error(rv));
   }
-  if (names != NULL) SCardFreeMemory(context, names);
-  SCardReleaseContext(context);
-  return result;
+  if (names != NULL) SCardFreeMemory(direct->context, names);
+  if (rv != SCARD_S_SUCCESS) {
+    SCardReleaseContext(direct->context);
+    free(direct);
+    return NULL;
+  }
+  direct->pci = protocol == SCARD_PROTOCOL_T0 ? SCARD_PCI_T0 : SCARD_PCI_T1;
+  return direct;
+}
+
+double DirectTransmitMicros(struct DirectCard *direct, const uint8_t *apdu, size_t apdu_len) {
+  BYTE answer[258];
+  DWORD length = sizeof answer;
+  const double start = NowMicros();
+  const LONG rv = SCardTransmit(direct->card, direct->pci, apdu, (DWORD)apdu_len, NULL, answer, &length);
+  const double micros = NowMicros() - start;
+  return rv == SCARD_S_SUCCESS ? micros : -1.0;
+}
+
+void DirectClose(struct DirectCard *direct) {
+  SCardDisconnect(direct->card, SCARD_LEAVE_CARD);
+  SCardReleaseContext(direct->context);
+  free(direct);
 }

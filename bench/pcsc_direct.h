@@ -10,12 +10,18 @@
 extern "C" {
 #endif
 
-/* Sends `apdu` `rounds` times to the card in the first reader whose name
- * holds `reader_part` (any reader when NULL or empty) and writes each
- * round's time in microseconds to `micros`. Returns 0, or -1 with a line on
+struct DirectCard;
+
+/* The card in the first reader whose name holds `reader_part` (any reader
+ * when NULL or empty), connected in shared mode; NULL with a line on
  * standard error when PC/SC, the reader or the card failed. */
-int DirectTransmitTimes(const char *reader_part, const uint8_t *apdu, size_t apdu_len, int rounds,
-                        double *micros);
+struct DirectCard *DirectOpen(const char *reader_part);
+
+/* One SCardTransmit of `apdu`; its time in microseconds, or a negative
+ * value when the transmission failed. */
+double DirectTransmitMicros(struct DirectCard *card, const uint8_t *apdu, size_t apdu_len);
+
+void DirectClose(struct DirectCard *card);
 
 #ifdef __cplusplus
 }
