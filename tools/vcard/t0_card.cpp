@@ -23,6 +23,7 @@ uint16_t WithCount(uint16_t sw1, std::size_t count) {
 
 bool T0Card::PowerUp() {
   pending_.clear();
+  expected_resend_.clear();
   return card_->PowerUp();
 }
 
@@ -30,13 +31,22 @@ skorra::Reply T0Card::Transmit(std::span<const uint8_t> command) {
   if (command.size() == kHeaderLength && command[0] == 0x00 && command[1] == kGetResponse)
     return GetResponse(command[4]);
   pending_.clear();
+  if (!expected_resend_.empty()) {
+    const bool resent = std::equal(command.begin(), command.end(), expected_resend_.begin(), expected_resend_.end());
+    expected_resend_.clear();
+    if (resent) return std::move(held_);
+  }
   skorra::Reply reply = card_->Transmit(command);
   if (reply.data.empty()) return reply;
   if (command.size() == kHeaderLength) {
     // A command that only asks for data: the answer goes out at once when
-    // the length was right, and is otherwise dropped for a resend.
+    // the length was right, and otherwise waits for the resend.
     if (Wanted(command[4]) == reply.data.size()) return reply;
-    return {{}, WithCount(0x6C00, reply.data.size())};
+    expected_resend_.assign(command.begin(), command.end());
+    expected_resend_[4] = static_cast<uint8_t>(reply.data.size() & 0xFF);
+    const uint16_t sw = WithCount(0x6C00, reply.data.size());
+    held_ = std::move(reply);
+    return {{}, sw};
   }
   pending_ = std::move(reply.data);
   pending_sw_ = reply.sw;

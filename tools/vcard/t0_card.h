@@ -23,6 +23,12 @@ class T0Card final : public skorra::Backend {
   std::unique_ptr<skorra::Backend> card_;
   std::vector<uint8_t> pending_;  // answer data not yet fetched
   uint16_t pending_sw_ = 0x9000;  // the status word that comes with its last piece
+  // After 6Cxx: the command that will come again with the right Le, and the
+  // answer it then gets. The card has done the command once; the resend
+  // only collects the answer, so that a command that moves the card on (a
+  // key handed out in pieces) is not done twice.
+  std::vector<uint8_t> expected_resend_;
+  skorra::Reply held_;
 };
 
 }  // namespace tarnwick::vcard_server
