@@ -19,10 +19,15 @@ cmake --build "$build" -j2
 
 pcscd_pid=""
 vcard_pid=""
+# A process stopped by its signal reports 143 to wait; under set -e that
+# must not end the trap before pcscd is stopped too.
 stop_all() {
-  [ -n "$vcard_pid" ] && kill "$vcard_pid" 2>/dev/null && wait "$vcard_pid" 2>/dev/null
-  [ -n "$pcscd_pid" ] && kill "$pcscd_pid" 2>/dev/null && wait "$pcscd_pid" 2>/dev/null
-  return 0
+  local pid
+  for pid in "$vcard_pid" "$pcscd_pid"; do
+    [ -n "$pid" ] || continue
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
 }
 trap stop_all EXIT
 
