@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config binutils
-  libssl-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libssl-dev libpcsclite-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
 )
 packages+=("$@")
 

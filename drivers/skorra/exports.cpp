@@ -1,5 +1,7 @@
-// The twelve names a reader driver exports: four ports of a reader whose
-// cards are virtual. Handles are the port numbers 1 to 4.
+// The twelve names a reader driver exports: four ports, each with a virtual
+// card or a card in a PC/SC reader behind it. Handles are the port numbers
+// 1 to 4. Built twice: the serial variant prefers the virtual cards, the
+// USB variant the PC/SC readers.
 #include <cstdio>
 
 #include "reader.h"
@@ -15,13 +17,19 @@ namespace {
 constexpr int32_t kDone = 0;
 constexpr int32_t kRefused = 1;
 
+#ifdef SKORRA_PREFERS_PCSC
+constexpr tarnwick::skorra::BackendKind kPreferred = tarnwick::skorra::BackendKind::kPcsc;
+#else
+constexpr tarnwick::skorra::BackendKind kPreferred = tarnwick::skorra::BackendKind::kVirtual;
+#endif
+
 }  // namespace
 
 extern "C" {
 
 TW_DRIVER_API uint32_t CT_open(const char* port) {
   const int number = tarnwick::skorra::PortNumber(port);
-  return number == 0 ? 0 : FindPort(static_cast<uint32_t>(number))->Open(number);
+  return number == 0 ? 0 : FindPort(static_cast<uint32_t>(number))->Open(number, kPreferred);
 }
 
 TW_DRIVER_API int32_t CT_close(uint32_t handle) {

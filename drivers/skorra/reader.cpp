@@ -46,14 +46,14 @@ Port* AllPorts(int& count) {
   return g_ports.data();
 }
 
-uint32_t Port::Open(int number) {
+uint32_t Port::Open(int number, BackendKind preferred) {
   std::lock_guard lock(mutex_);
   if (session_) return 0;  // a port serves one session at a time
   const Settings settings = ReadSettings();
   const std::string name(kPortNames[static_cast<std::size_t>(number - 1)]);
   Session session{name, nullptr, Trace::Open(settings, name)};
   std::string problem;
-  session.backend = OpenBackend(number, settings, problem);
+  session.backend = OpenBackend(number, preferred, settings, session.trace.get(), problem);
   if (!session.backend) {
     // The application only learns that the open failed; the reason must
     // reach a person, so it goes to the trace or else to standard error.

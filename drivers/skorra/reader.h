@@ -9,6 +9,7 @@
 #include <string>
 
 #include "backend.h"
+#include "settings.h"
 #include "trace.h"
 
 namespace tarnwick::skorra {
@@ -20,8 +21,9 @@ constexpr int32_t kExchangeFailed = 0xFFFF;
 class Port {
  public:
   // The handle of the newly opened port, or 0: the port is already open or
-  // its backend cannot be opened.
-  uint32_t Open(int number);
+  // its backend cannot be opened. `preferred` is the driver variant's
+  // backend, used unless SKORRA_BACKEND names another.
+  uint32_t Open(int number, BackendKind preferred);
   // False when the port was not open.
   bool Close();
   // Cold reset of the card; false when the port is not open.

@@ -21,6 +21,11 @@ Settings ReadSettings() {
     settings.trace = true;
     if (trace != "1") settings.trace_file = std::string(trace);
   }
+  if (auto backend = Variable("SKORRA_BACKEND"); backend == "virtual")
+    settings.backend = BackendKind::kVirtual;
+  else if (backend == "pcsc")
+    settings.backend = BackendKind::kPcsc;
+  if (auto reader = Variable("SKORRA_PCSC_READER"); !reader.empty()) settings.pcsc_reader = std::string(reader);
   settings.trace_secrets = Variable("SKORRA_TRACE_SECRETS") == "1";
   return settings;
 }

@@ -8,7 +8,16 @@
 
 namespace tarnwick::skorra {
 
+// What stands behind the ports: the virtual cards, or the readers that
+// PC/SC lists.
+enum class BackendKind { kVirtual, kPcsc };
+
 struct Settings {
+  // SKORRA_BACKEND=virtual|pcsc: overrides the driver variant's own choice.
+  std::optional<BackendKind> backend;
+  // SKORRA_PCSC_READER: part of the name of the PC/SC reader that COM1 uses,
+  // instead of the first one listed.
+  std::optional<std::string> pcsc_reader;
   // SKORRA_VCARD_DIR: the folder that keeps each card's image; none keeps the
   // cards in memory for the life of the process.
   std::optional<std::filesystem::path> card_dir;

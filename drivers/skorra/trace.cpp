@@ -44,6 +44,8 @@ int OpenForAppending(const char* path) {
 }
 #endif
 
+constexpr const char* kDriversOwn = " [driver]";
+
 }  // namespace
 
 std::unique_ptr<Trace> Trace::Open(const Settings& settings, std::string port) {
@@ -69,6 +71,12 @@ void Trace::Command(std::span<const uint8_t> command) { WriteLine(CommandLine(po
 
 void Trace::Answer(std::span<const uint8_t> command, const Reply& reply) {
   WriteLine(AnswerLine(port_, command, reply, secrets_));
+}
+
+void Trace::Added(std::span<const uint8_t> original, std::span<const uint8_t> command, const Reply& reply) {
+  // The resend is the original command again: its secrets sit where they did.
+  WriteLine(CommandLine(port_, command, secrets_) + kDriversOwn);
+  WriteLine(AnswerLine(port_, original, reply, secrets_) + kDriversOwn);
 }
 
 void Trace::Event(std::string_view what) { WriteLine(port_ + " - " + std::string(what)); }

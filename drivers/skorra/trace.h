@@ -24,6 +24,10 @@ class Trace {
 
   void Command(std::span<const uint8_t> command);
   void Answer(std::span<const uint8_t> command, const Reply& reply);
+  // An exchange the driver added to complete `original` (a GET RESPONSE or
+  // a resend with a corrected Le), marked as the driver's own. Secrets are
+  // judged by the original command: a GET RESPONSE can carry its answer.
+  void Added(std::span<const uint8_t> original, std::span<const uint8_t> command, const Reply& reply);
   // Something the reader did that is not a command: "COM1 - power up".
   void Event(std::string_view what);
 

@@ -23,10 +23,4 @@ std::vector<std::string> CardSession::TraceLines() const {
   return lines;
 }
 
-std::vector<uint8_t> Pattern(std::size_t n, uint8_t seed) {
-  std::vector<uint8_t> bytes(n);
-  for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<uint8_t>(seed + i * 13 + (i >> 8));
-  return bytes;
-}
-
 }  // namespace e2e
