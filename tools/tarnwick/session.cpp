@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "driver_load.h"
+
 namespace tarnwick::cli {
 namespace {
 
@@ -28,8 +30,11 @@ CardSession::CardSession(const SessionOptions& options, Report& report) {
   const char* driver = options.selector == 1 ? "serial reader driver (libskorra.so)"
                                              : "USB reader driver (libusbskorra.so)";
   if (InitialLib(options.selector) != 1) {
-    report.Failure("InitialLib(" + std::to_string(options.selector) + "): the " + driver +
-                   " could not be loaded; it belongs beside libtarnwick.so or on LD_LIBRARY_PATH");
+    const std::string call = "InitialLib(" + std::to_string(options.selector) + "): the " + driver;
+    if (std::optional<std::string> why = DriverLoadFailure(options.selector == 1))
+      report.Failure(call + " could not be loaded: " + *why);
+    else
+      report.Failure(call + " was not found; it belongs beside libtarnwick.so or on LD_LIBRARY_PATH");
     return;
   }
   bound_ = true;
