@@ -310,6 +310,7 @@ struct LockTamper {
 class LockTampering : public CardImages, public ::testing::WithParamInterface<LockTamper> {};
 
 TEST_P(LockTampering, NeverLosesAWrite) {
+  if (testos::kWindows) GTEST_SKIP() << "Windows refuses to delete or replace a held lock file";
   const uint32_t handle = OpenAndPowerUp("COM1");
   ASSERT_EQ(Send(handle, apdu::kSelectData).sw, 0x9000);
   ASSERT_EQ(Send(handle, "00 D6 00 00 04 01 02 03 04").sw, 0x9000);
@@ -393,8 +394,9 @@ INSTANTIATE_TEST_SUITE_P(
                      nullptr, false, "not a regular file"},
         Surroundings{"lock_link",
                      [](const fs::path& d) {
+                       if (testos::kWindows) return false;
                        fs::create_symlink(d / "elsewhere", d / ".card1.lock");
-                       return !testos::kWindows;
+                       return true;
                      },
                      nullptr, nullptr, false, "symbolic link"},
         Surroundings{"read_only_disk", [](const fs::path& d) { return testos::MountTmpfs(d, "64k", true); },

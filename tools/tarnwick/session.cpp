@@ -1,6 +1,7 @@
 // Opening and closing the card session around the tool's operations.
 #include "session.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <string>
 
@@ -18,11 +19,18 @@ void SetVariable(const char* name, const char* value) {
 #endif
 }
 
+// The driver's words for "no trace", in any case.
+bool TraceIsOff(const char* value) {
+  if (value == nullptr) return true;
+  std::string word(value);
+  for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return word.empty() || word == "0" || word == "no" || word == "false" || word == "off";
+}
+
 }  // namespace
 
 void EnableDriverTrace() {
-  const char* current = std::getenv("SKORRA_TRACE");
-  if (current == nullptr || *current == '\0' || std::string(current) == "0") SetVariable("SKORRA_TRACE", "1");
+  if (TraceIsOff(std::getenv("SKORRA_TRACE"))) SetVariable("SKORRA_TRACE", "1");
 }
 
 CardSession::CardSession(const SessionOptions& options, Report& report) {
