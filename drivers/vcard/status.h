@@ -13,6 +13,8 @@ constexpr uint16_t kAuthenticationFailed = 0x6300;
 // 0x63C0 | n: the value presented was wrong, n tries are left.
 constexpr uint16_t kWrongValueTriesLeft = 0x63C0;
 constexpr uint16_t kNoDiagnosis = 0x6F00;
+// Memory failure: the card could not keep a change it needed to keep.
+constexpr uint16_t kMemoryFailure = 0x6581;
 constexpr uint16_t kWrongLength = 0x6700;
 constexpr uint16_t kChannelUnsupported = 0x6881;
 constexpr uint16_t kSecureMessagingUnsupported = 0x6882;
