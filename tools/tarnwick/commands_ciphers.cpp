@@ -8,6 +8,10 @@ namespace tarnwick::cli {
 namespace {
 
 constexpr std::size_t kCipherBlock = 16;
+// One command carries 5 header bytes and at most 250 data bytes.
+constexpr std::size_t kLongestCommandData = 250;
+// The card hashes messages of up to 32767 bytes.
+constexpr std::size_t kLongestHashed = 32767;
 
 using DesOp = int32_t (*)(const uint8_t*, const uint8_t*, uint8_t*, tw_handle_t);
 using CdeaOp = int32_t (*)(tw_handle_t, const uint8_t*, const uint8_t*, int32_t, uint8_t*, int32_t*);
@@ -59,7 +63,7 @@ Action ParseCardTripleDes(ArgReader& a) {
 Action CdeaAction(std::string_view call, CdeaOp op, ArgReader& a) {
   Bytes key = a.FixedData("KEY", 16);
   Bytes data = a.MainData("DATA");
-  auto out = a.Value("--out");
+  auto out = a.Output();
   return [=](Context& c) {
     Bytes in = PaddedToBlocks(data);
     Bytes result(in.size());
@@ -80,7 +84,7 @@ Action ParseCdeaLoadKey(ArgReader& a) {
 Action ParseCdeaGenMk(ArgReader& a) {
   int32_t mode = static_cast<int32_t>(a.Number("MODE", 0, 1));
   Bytes data = a.Data("DATA");
-  if (data.size() > 255) a.Fail("DATA: at most 255 bytes, got " + std::to_string(data.size()));
+  a.Limit("DATA", data.size(), kLongestCommandData);
   int32_t p2 = a.HexByteOption("--p2").value_or(0);
   return [=](Context& c) {
     uint8_t rsp[256] = {};
@@ -93,7 +97,7 @@ Action ParseCdeaGenMk(ArgReader& a) {
 
 Action ParseCdeaCommand(ArgReader& a) {
   Bytes data = a.MainData("DATA");
-  auto out = a.Value("--out");
+  auto out = a.Output();
   return [=](Context& c) {
     Bytes in = PaddedToBlocks(data);
     Bytes result(in.size());
@@ -106,10 +110,10 @@ Action ParseCdeaCommand(ArgReader& a) {
 Action ParseCdeaInMk(ArgReader& a) {
   int32_t mode = static_cast<int32_t>(a.Number("MODE", 0, 1));
   Bytes key_data = a.Data("KEYDATA");
-  if (key_data.size() > 255) a.Fail("KEYDATA: at most 255 bytes, got " + std::to_string(key_data.size()));
+  a.Limit("KEYDATA", key_data.size(), kLongestCommandData);
   Bytes data = a.MainData("DATA");
   int32_t p2 = a.HexByteOption("--p2").value_or(0);
-  auto out = a.Value("--out");
+  auto out = a.Output();
   return [=](Context& c) {
     uint8_t rsp[256] = {};
     uint8_t rsp_len = 0;
@@ -127,7 +131,7 @@ Action ParseCdeaOutMk(ArgReader& a) {
   int32_t mode = static_cast<int32_t>(a.Number("MODE", 0, 1));
   Bytes key_data = a.FixedData("KEYDATA", 16);
   Bytes data = a.MainData("DATA");
-  auto out = a.Value("--out");
+  auto out = a.Output();
   return [=](Context& c) {
     Bytes in = PaddedToBlocks(data);
     Bytes result(in.size());
@@ -140,7 +144,8 @@ Action ParseCdeaOutMk(ArgReader& a) {
 
 Action ParseSha1(ArgReader& a) {
   Bytes msg = a.MainData("DATA");
-  auto out = a.Value("--out");
+  a.Limit("DATA", msg.size(), kLongestHashed);
+  auto out = a.Output();
   return [=](Context& c) {
     uint8_t digest[20] = {};
     int32_t sw = SHA_Compress(c.reader, msg.data(), static_cast<int32_t>(msg.size()), digest);
