@@ -181,32 +181,39 @@ const Command kCommands[] = {
      "KEY DATA [--out FILE] | KEY --in FILE",
      "KEY   the 16-byte key, loaded first\n"
      "DATA  whole 16-byte blocks, hex bytes or @FILE",
-     "tarnwick cdea-decrypt 000102030405060708090A0B0C0D0E0F @cipher.bin", "--in= --out=", true,
+     "cdea-encrypt 000102030405060708090A0B0C0D0E0F \"48 65 6C 6C 6F\" --out cipher.bin\n"
+     "cdea-decrypt 000102030405060708090A0B0C0D0E0F @cipher.bin", "--in= --out=", true,
      ParseCdeaDecrypt},
     {"cdea-genmk", "send the cipher's key command (Cdea_GenMK)", "MODE DATA [--p2 P2]",
      "MODE  0 (80 CE 20 00) or 1 (80 CE 60 P2)\n"
      "DATA  command data, hex bytes or @FILE\n"
      "--p2  P2 in mode 1, hex (default 00)",
-     "tarnwick cdea-genmk 0 000102030405060708090A0B0C0D0E0F", "--p2=", true, ParseCdeaGenMk},
+     "cdea-load-key 000102030405060708090A0B0C0D0E0F\n"
+     "cdea-genmk 0 00112233445566778899AABBCCDDEEFF", "--p2=", true, ParseCdeaGenMk},
     {"cdea-command", "run the cipher command under the card's current key state (Cdea_Command)",
      "DATA [--out FILE] | --in FILE",
      "DATA  hex bytes or @FILE, processed in 16-byte blocks (a short last block is zero-filled);\n"
      "      in a script after cdea-genmk or cdea-load-key, since each invocation resets the card",
-     "tarnwick cdea-command 00112233445566778899AABBCCDDEEFF", "--in= --out=", true, ParseCdeaCommand},
+     "cdea-load-key 000102030405060708090A0B0C0D0E0F\n"
+     "cdea-genmk 0 00112233445566778899AABBCCDDEEFF\n"
+     "cdea-command 48656C6C6F", "--in= --out=", true, ParseCdeaCommand},
     {"cdea-inmk", "key command, then the cipher command over the data (Cdea_InMK)",
      "MODE KEYDATA DATA [--p2 P2] [--out FILE]",
      "MODE     0 or 1, as for cdea-genmk\n"
      "KEYDATA  the key command's data, hex bytes\n"
      "DATA     hex bytes or @FILE (or --in FILE), processed in 16-byte blocks\n"
      "--p2     P2 of the key command in mode 1, hex (default 00)",
-     "tarnwick cdea-inmk 1 000102030405060708090A0B0C0D0E0F 00112233445566778899AABBCCDDEEFF --p2 01",
+     "verify 01 12345678\n"
+     "add-key 03 \"03 02 00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF\"\n"
+     "cdea-inmk 1 000102030405060708090A0B0C0D0E0F 00112233445566778899AABBCCDDEEFF --p2 03",
      "--p2= --in= --out=", true, ParseCdeaInMk},
     {"cdea-outmk", "key command with 16 bytes, then the cipher command (Cdea_OutMK)",
      "MODE KEYDATA DATA [--out FILE]",
      "MODE     0 or 1, as for cdea-genmk (P2 is 00)\n"
      "KEYDATA  exactly 16 bytes of key command data\n"
      "DATA     hex bytes or @FILE (or --in FILE), processed in 16-byte blocks",
-     "tarnwick cdea-outmk 0 000102030405060708090A0B0C0D0E0F 00112233445566778899AABBCCDDEEFF",
+     "cdea-load-key 000102030405060708090A0B0C0D0E0F\n"
+     "cdea-outmk 0 000102030405060708090A0B0C0D0E0F 00112233445566778899AABBCCDDEEFF",
      "--in= --out=", true, ParseCdeaOutMk},
     {"sha1", "have the card compute SHA-1 of a message (SHA_Compress)", "DATA [--out FILE] | --in FILE",
      "DATA  the message, 0 to 32767 bytes, hex or @FILE", "tarnwick sha1 616263", "--in= --out=", true,

@@ -130,12 +130,15 @@ const Command kCommands[] = {
      "RECORD  record number, from 1\n"
      "LENGTH  bytes to read, 0 to 255\n"
      "all     every record, whatever its length, until the card has no more",
-     "tarnwick read-record 2 1 3", "--out=", true, ParseReadRecord},
+     "append-record 2 \"01 02 03\"\n"
+     "read-record 2 1 3\n"
+     "read-record 2 all", "--out=", true, ParseReadRecord},
     {"write-record", "rewrite a record by number (WriteRecord)", "SFI RECORD DATA | SFI RECORD --in FILE",
      "SFI     short file identifier 0 to 31 (0: the current file)\n"
      "RECORD  record number, from 1\n"
      "DATA    the new contents, hex bytes or @FILE",
-     "tarnwick write-record 2 1 \"0A 0B 0C\"", "--in=", true, ParseWriteRecord},
+     "append-record 2 \"01 02 03\"\n"
+     "write-record 2 1 \"0A 0B 0C\"", "--in=", true, ParseWriteRecord},
     {"create-file", "create a file from a 7-byte description (Createfile)", "P2 DESCRIPTION [--lc N]",
      "P2           sent as P2, hex\n"
      "DESCRIPTION  the 7-byte file description, hex (its layout is the card's)\n"
@@ -144,9 +147,13 @@ const Command kCommands[] = {
     {"create-mf", "create the master file 3F00 (CreateMFfile)", "B4 B5",
      "B4  fourth description byte, hex\n"
      "B5  fifth description byte, hex",
-     "tarnwick create-mf 00 00", "", true, ParseCreateMf},
+     "verify 01 12345678\n"
+     "erase-df\n"
+     "create-mf 00 11", "", true, ParseCreateMf},
     {"erase-df", "erase the current directory and everything in it (EraseDF)", "",
-     "waits while the card is busy erasing", "tarnwick erase-df", "", true, ParseEraseDf},
+     "waits while the card is busy erasing",
+     "verify 01 12345678\n"
+     "erase-df", "", true, ParseEraseDf},
 };
 
 }  // namespace

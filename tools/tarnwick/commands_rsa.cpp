@@ -166,40 +166,53 @@ const Command kCommands[] = {
      "KEYID DATA [--out FILE] | KEYID --in FILE",
      "KEYID  the private key slot (P2), hex\n"
      "DATA   data to sign, hex bytes or @FILE (the card pads it)",
-     "tarnwick rsa-sign 01 \"DA 39 A3 EE 5E 6B 4B 0D 32 55 BF EF 95 60 18 90 AF D8 07 09\"", "--in= --out=",
+     "verify 01 12345678\n"
+     "gen-keypair 01\n"
+     "rsa-sign 01 \"DA 39 A3 EE 5E 6B 4B 0D 32 55 BF EF 95 60 18 90 AF D8 07 09\"", "--in= --out=",
      true, ParseSign},
     {"rsa-decrypt", "decrypt with the card's private key in a slot (rsaPrivateDecrypt)",
      "KEYID DATA [--out FILE] | KEYID --in FILE",
      "KEYID  the private key slot (P2), hex\n"
      "DATA   the 128-byte cryptogram, hex bytes or @FILE",
-     "tarnwick rsa-decrypt 01 @cryptogram.bin", "--in= --out=", true, ParseDecrypt},
+     "verify 01 12345678\n"
+     "gen-keypair 01 --to-file 0010\n"
+     "rsa-encrypt --pk-file 0010 \"01 02 03 04\" --out cryptogram.bin\n"
+     "rsa-decrypt 01 @cryptogram.bin", "--in= --out=", true, ParseDecrypt},
     {"rsa-verify", "recover signed data with a public key (rsaPublicVerify, rsaPublicVerifyUsePKFile)",
      "(--pk-file FID | --modulus HEX) DATA [--out FILE]",
      "--pk-file  the public-key record in card file 00xx\n"
      "--modulus  the modulus, hex or @FILE (public exponent 65537)\n"
      "DATA       the signature, hex bytes or @FILE (or --in FILE)",
-     "tarnwick rsa-verify --pk-file 0010 @signature.bin", "--pk-file= --modulus= --in= --out=", true,
+     "verify 01 12345678\n"
+     "gen-keypair 01 --to-file 0010\n"
+     "rsa-sign 01 \"01 02 03 04\" --out signature.bin\n"
+     "rsa-verify --pk-file 0010 @signature.bin", "--pk-file= --modulus= --in= --out=", true,
      ParseVerify},
     {"rsa-encrypt", "encrypt with a public key (rsaPublicEncrypt, rsaPublicEncryptUsePKFile)",
      "(--pk-file FID | --modulus HEX) DATA [--out FILE]",
      "--pk-file  the public-key record in card file 00xx\n"
      "--modulus  the 128-byte modulus, hex or @FILE (public exponent 65537)\n"
      "DATA       data to encrypt, hex bytes or @FILE (or --in FILE)",
-     "tarnwick rsa-encrypt --modulus @modulus.bin \"01 02 03 04\"", "--pk-file= --modulus= --in= --out=", true,
+     "verify 01 12345678\n"
+     "gen-keypair 01 --out modulus.bin\n"
+     "rsa-encrypt --modulus @modulus.bin \"01 02 03 04\"", "--pk-file= --modulus= --in= --out=", true,
      ParseEncrypt},
     {"write-public-key", "store a public-key record in a transparent file (WritePublicKey)",
      "FID MODULUS [--exp-len E]",
      "FID        the transparent file 00xx that receives the record\n"
      "MODULUS    the 128-byte modulus, hex or @FILE\n"
      "--exp-len  how many bytes of the exponent 01 00 01 to store, 0 to 3 (default 3)",
-     "tarnwick write-public-key 0010 @modulus.bin", "--exp-len=", true, ParseWritePublicKey},
+     "verify 01 12345678\n"
+     "gen-keypair 01 --out modulus.bin\n"
+     "write-public-key 0010 @modulus.bin", "--exp-len=", true, ParseWritePublicKey},
     {"gen-keypair", "have the card generate an RSA-1024 key pair",
      "KEYID [--out FILE] | KEYID --to-file FID | --offline [--out FILE]",
      "KEYID      the key slot (P2), hex; prints the modulus (RsaGenerateKeyPair)\n"
      "--to-file  store the public-key record in card file 00xx instead (MyRsaGeneratekey)\n"
      "--offline  keep the key in no slot and print the private values the card hands out\n"
      "           (OfflineRsaGenerateKeyPair); the card takes a while to generate",
-     "tarnwick gen-keypair 01 --out modulus.bin", "--out= --to-file= --offline", true, ParseGenKeypair},
+     "verify 01 12345678\n"
+     "gen-keypair 01 --out modulus.bin", "--out= --to-file= --offline", true, ParseGenKeypair},
 };
 
 }  // namespace

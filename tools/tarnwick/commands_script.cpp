@@ -110,7 +110,9 @@ const Command kCommands[] = {
      "apdu lines may end with the status word they expect (=9000): the script stops\n"
      "at the first other answer. With --out - on any line, standard output carries\n"
      "the bytes alone and the report goes to standard error.",
-     "tarnwick run session.twk", "--keep-going", false, ParseRun},
+     "select 0001\n"
+     "update-bin \"CA FE\"\n"
+     "apdu 00 B0 00 00 02 =9000", "--keep-going", false, ParseRun},
 };
 
 }  // namespace

@@ -182,28 +182,36 @@ Action ParseExtAuth(ArgReader& a) {
 }
 
 const Command kCommands[] = {
-    {"verify", "present a passphrase (VerifyPassphrase)", "REF PASSPHRASE [--text]",
+    {"verify", "present a passphrase (VerifyPassphrase), or ask how many tries are left",
+     "REF [PASSPHRASE] [--hex]",
      "REF         which passphrase the card checks (P2), hex\n"
-     "PASSPHRASE  hex bytes or @FILE; with --text the characters themselves",
-     "tarnwick verify 01 12345678 --text", "--text", true, ParseVerify},
-    {"set-passphrase", "change a passphrase (SetPassphrase)", "REF OLD NEW [--text]",
+     "PASSPHRASE  its characters (--hex: hex bytes), or @FILE; asked for on the\n"
+     "            terminal when left out; \"\" verifies nothing and shows the tries left",
+     "tarnwick verify 01 12345678", "--hex --text", true, ParseVerify},
+    {"set-passphrase", "change a passphrase (SetPassphrase)", "REF [OLD [NEW]] [--hex]",
      "REF      which passphrase (P2), hex\n"
-     "OLD NEW  the current and the new passphrase, exactly 8 bytes each (hex, or text with --text)",
-     "tarnwick set-passphrase 01 12345678 abcdefgh --text", "--text", true, ParseSetPassphrase},
-    {"unblock", "unblock a passphrase and set a new one (KeyUnblock)", "REF CODE NEW [--text]",
+     "OLD NEW  the current and the new passphrase, exactly 8 bytes each: text (--hex:\n"
+     "         hex bytes) or @FILE; asked for on the terminal when left out",
+     "tarnwick set-passphrase 01 12345678 abcdefgh", "--hex --text", true, ParseSetPassphrase},
+    {"unblock", "unblock a passphrase and set a new one (KeyUnblock)", "REF [CODE [NEW]] [--hex]",
      "REF   which passphrase (P2), hex\n"
-     "CODE  the unblocking code, exactly 8 bytes (hex, or text with --text)\n"
-     "NEW   the new passphrase, exactly 8 bytes",
-     "tarnwick unblock 01 87654321 12345678 --text", "--text", true, ParseUnblock},
+     "CODE  the unblocking code, exactly 8 bytes: text (--hex: hex bytes) or @FILE\n"
+     "NEW   the new passphrase, exactly 8 bytes, the same way\n"
+     "      either is asked for on the terminal when left out",
+     "tarnwick unblock 01 87654321 12345678", "--hex --text", true, ParseUnblock},
     {"add-key", "install a key (AddKey)", "P2 BLOCK",
      "P2     sent as P2, hex\n"
      "BLOCK  the key block, hex bytes or @FILE (its layout is the card's)",
-     "tarnwick add-key 03 \"03 01 01 00 11 22 33 44 55 66 77 88\"", "", true, ParseAddKey},
+     "verify 01 12345678\n"
+     "add-key 03 \"03 02 00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF\"",
+     "", true, ParseAddKey},
     {"modify-key", "rewrite a key (ModifyKey)", "P1 P2 BLOCK",
      "P1     sent as P1, hex (01 sends what add-key sends)\n"
      "P2     sent as P2, hex\n"
      "BLOCK  the key block, hex bytes or @FILE",
-     "tarnwick modify-key 02 03 \"03 01 01 00 11 22 33 44 55 66 77 88\"", "", true, ParseModifyKey},
+     "verify 01 12345678\n"
+     "modify-key 02 02 \"01 01 01 23 45 67 89 AB CD EF\"",
+     "", true, ParseModifyKey},
     {"challenge", "fetch random bytes from the card (GetChallenge)", "LENGTH [--out FILE]",
      "LENGTH  bytes wanted, 0 to 4096 (fetched 16 at a time)", "tarnwick challenge 8", "--out=", true,
      ParseChallenge},
