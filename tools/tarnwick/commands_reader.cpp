@@ -32,18 +32,19 @@ Action ParseSetNad(ArgReader& a) {
 constexpr uint8_t kPorts = 4;
 
 // One line per port as it opens; the card is not reset, so a card in a
-// reader is left as it was.
-void ListPort(Context& c, const DriverLink& link, uint8_t port) {
+// reader is left as it was. False when the port does not open.
+bool ListPort(Context& c, const DriverLink& link, uint8_t port) {
   const std::string name = "COM" + std::to_string(port);
   tw_handle_t handle = 0;
   if (OpenCom(port, &handle) != 0) {
     c.report.Line(name + ": does not open");
-    return;
+    return false;
   }
   auto description = link.Describe(handle);
   c.report.Line(name + ": " + (description ? description->text : "opens"));
   if (description && !description->atr.empty()) c.report.Line("  ATR: " + ToSpacedHex(description->atr));
   CloseCom(&handle);
+  return true;
 }
 
 Action ParseReaders(ArgReader&) {
@@ -54,7 +55,9 @@ Action ParseReaders(ArgReader&) {
     }
     std::string why;
     if (auto link = DriverLink::Bind(c.session.selector, &why)) {
-      for (uint8_t port = 1; port <= kPorts; ++port) ListPort(c, *link, port);
+      int opened = 0;
+      for (uint8_t port = 1; port <= kPorts; ++port) opened += ListPort(c, *link, port) ? 1 : 0;
+      if (opened == 0) c.report.Failure("no port opens");
     } else {
       c.report.Failure(why);
     }
