@@ -14,10 +14,7 @@ constexpr std::size_t kPassphraseSize = 8;
 constexpr std::size_t kLongestVerified = 250;
 constexpr std::size_t kLongestBlock = 250;
 
-std::string RefText(uint8_t ref) {
-  const char* digits = "0123456789ABCDEF";
-  return {digits[ref >> 4], digits[ref & 0x0F]};
-}
+std::string RefText(uint8_t ref) { return ToHex(std::span(&ref, 1)); }
 
 // Drops one line ending that an editor or `echo` left at the end of a file.
 Bytes WithoutLineEnding(Bytes bytes) {
