@@ -267,12 +267,14 @@ TEST_F(Tool, ReadersListsEachPortWithItsCard) {
 TEST_F(Tool, KeyPairIntoAMissingFileKeepsTheSlotsKey) {
   // The file is selected before the card generates, so slot 01 still holds
   // the key whose modulus m1.bin keeps.
+  const std::string modulus = "\"" + (dir_ / "m1.bin").string() + "\"";
+  const std::string signature = "\"" + (dir_ / "sig.bin").string() + "\"";
   auto run = Run({"run", "-", "--keep-going"},
                  "verify 01 12345678\n"
-                 "gen-keypair 01 --out m1.bin\n"
+                 "gen-keypair 01 --out " + modulus + "\n"
                  "gen-keypair 01 --to-file 0011\n"
-                 "rsa-sign 01 \"01 02 03\" --out sig.bin\n"
-                 "rsa-verify --modulus @m1.bin @sig.bin\n");
+                 "rsa-sign 01 \"01 02 03\" --out " + signature + "\n"
+                 "rsa-verify --modulus @" + modulus + " @" + signature + "\n");
   EXPECT_EQ(run.exit_code, 1) << run.out << run.err;
   EXPECT_TRUE(Has(run.out, "> gen-keypair 01 --to-file 0011\nSelectFile: 6A82 file or application not found\n> "))
       << run.out;
