@@ -155,7 +155,7 @@ const Command kCommands[] = {
      "=SW   the status word expected (X for any digit: =61XX); another answer fails\n"
      ",     separates commands; sending stops at the first that fails",
      "tarnwick apdu 00 A4 00 00 02 00 01 =9000 , 00 B0 00 00 04", "", true, ParseApdu},
-    {"read-file", "read a whole file: every byte of a transparent file, every record of a record file",
+    {"read-file", "read a whole file: all its bytes, or all its records",
      "FID [--out FILE]",
      "FID    the file identifier, 2 or 4 hex digits; its SELECT answer tells the size\n"
      "--out  write the bytes (or the records one after another) to FILE",
