@@ -12,22 +12,26 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/TarnwickConfigVersi
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/TarnwickConfig.cmake ${CMAKE_CURRENT_BINARY_DIR}/TarnwickConfigVersion.cmake
   DESTINATION ${TARNWICK_CMAKE_DIR} COMPONENT development)
 
-# The .pc file locates the prefix from its own folder, so the tree can be
-# installed under any prefix (cmake --install --prefix, DESTDIR, CPack).
+# The .pc file is written when the tree is installed, with the prefix it is
+# installed under (cmake --install --prefix, CPack's /usr): its paths are
+# then plain absolute ones, where a path through ${pcfiledir}/../.. would
+# reach an application's link line and run path as it stands.
 set(TARNWICK_PC_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
-if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}" OR IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
-  set(PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
-  set(PC_LIBDIR "${CMAKE_INSTALL_FULL_LIBDIR}")
-  set(PC_INCLUDEDIR "${CMAKE_INSTALL_FULL_INCLUDEDIR}")
-else()
-  file(RELATIVE_PATH pc_to_prefix /prefix/${TARNWICK_PC_DIR} /prefix)
-  string(REGEX REPLACE "/$" "" pc_to_prefix "${pc_to_prefix}")
-  set(PC_PREFIX "\${pcfiledir}/${pc_to_prefix}")
-  set(PC_LIBDIR "\${prefix}/${CMAKE_INSTALL_LIBDIR}")
-  set(PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
-endif()
-configure_file(${CMAKE_CURRENT_LIST_DIR}/tarnwick.pc.in ${CMAKE_CURRENT_BINARY_DIR}/tarnwick.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tarnwick.pc DESTINATION ${TARNWICK_PC_DIR} COMPONENT development)
+set(pc_staged ${CMAKE_CURRENT_BINARY_DIR}/pkgconfig/tarnwick.pc)
+install(CODE "
+  get_filename_component(PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\" ABSOLUTE)
+  set(PC_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
+  set(PC_INCLUDEDIR \"${CMAKE_INSTALL_INCLUDEDIR}\")
+  if(NOT IS_ABSOLUTE \"\${PC_LIBDIR}\")
+    set(PC_LIBDIR \"\${PC_PREFIX}/\${PC_LIBDIR}\")
+  endif()
+  if(NOT IS_ABSOLUTE \"\${PC_INCLUDEDIR}\")
+    set(PC_INCLUDEDIR \"\${PC_PREFIX}/\${PC_INCLUDEDIR}\")
+  endif()
+  set(PROJECT_VERSION ${PROJECT_VERSION})
+  configure_file(\"${CMAKE_CURRENT_LIST_DIR}/tarnwick.pc.in\" \"${pc_staged}\" @ONLY)
+" COMPONENT development)
+install(FILES ${pc_staged} DESTINATION ${TARNWICK_PC_DIR} COMPONENT development)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarnwick)

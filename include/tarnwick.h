@@ -37,6 +37,14 @@
 
 #include <stdint.h>
 
+/* The release these declarations belong to. The build takes its version
+ * from these lines, so the library's file names and the tools' --version
+ * say the same. */
+#define TW_VERSION_MAJOR 1
+#define TW_VERSION_MINOR 0
+#define TW_VERSION_PATCH 0
+#define TW_VERSION_STRING "1.0.0"
+
 #if defined(_WIN32)
 #  if defined(TARNWICK_BUILDING_LIBRARY)
 #    define TW_API __declspec(dllexport)

@@ -4,7 +4,8 @@
  * Tarnwick loads the driver by bare name (libskorra.so for selector 1,
  * libusbskorra.so otherwise; skorra.dll / usbskorra.dll on Windows) and
  * resolves these twelve names. Six are called; the other six are resolved
- * and never called, so a driver may leave them out.
+ * and never called, so a driver may leave them out. A thirteenth, CT_describe,
+ * is for tools that list readers; Tarnwick itself never resolves it.
  */
 #ifndef TARNWICK_DRIVER_H
 #define TARNWICK_DRIVER_H
@@ -58,6 +59,20 @@ TW_DRIVER_API int32_t ICC_set_NAD(int32_t nad);
  */
 TW_DRIVER_API int32_t ICC_tsi_api(uint32_t handle, uint8_t cmd_len, const uint8_t *cmd,
                                   uint8_t *rsp_len, uint8_t *rsp);
+
+/**
+ * Optional. Describes what stands behind an open port, for a person.
+ * @param handle the reader handle from CT_open.
+ * @param text receives a zero-terminated description ("PC/SC reader '...'",
+ *        "virtual card in memory"), cut to fit @p text_size bytes.
+ * @param atr receives the card's answer to reset; it holds 33 bytes, the
+ *        longest an answer to reset can be.
+ * @param atr_len receives the answer to reset's length, 0 when the driver
+ *        has none to give.
+ * @return 0 when the port is open, 1 otherwise (nothing is written).
+ */
+TW_DRIVER_API int32_t CT_describe(uint32_t handle, char *text, uint32_t text_size, uint8_t *atr,
+                                  uint8_t *atr_len);
 
 /* Resolved by Tarnwick but never called. */
 TW_DRIVER_API int32_t ICC_message(void);

@@ -7,7 +7,8 @@
 # on the way out, whatever the way out. The tests serve their own cards in
 # vpcd's first slot ("Virtual PCD 00 00"); the card this script serves sits
 # in the second slot ("Virtual PCD 00 01") and shows the whole stack works
-# before the tests run, then carries the timing.
+# before the tests run (tarnwick lists it with its ATR and sends it a
+# command), then carries the timing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -54,6 +55,15 @@ wait_for "pcscd to list vpcd's reader" reader_listed
 "$build/out/tarnwick-vcard" --port 35964 &
 vcard_pid=$!
 wait_for "the card in Virtual PCD 00 01" card_in_second_slot
+
+echo "== the tool through PC/SC: the readers, then a raw command to the served card"
+readers=$("$build/out/tarnwick" --driver usb readers)
+echo "$readers"
+grep -qx "COM2: PC/SC reader 'Virtual PCD 00 01'" <<<"$readers"
+grep -qx "  ATR: 3B 8A 80 01 54 41 52 4E 57 49 43 4B 01 00 15" <<<"$readers"
+answer=$("$build/out/tarnwick" --driver usb --port 2 apdu 00 A4 00 00 02 00 01)
+echo "$answer"
+grep -qx "apdu: 9000 command completed" <<<"$answer"
 
 ctest --test-dir "$build" -L pcsc --output-on-failure
 

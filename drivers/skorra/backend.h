@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace tarnwick::skorra {
@@ -25,6 +26,12 @@ class Backend {
 
   // One command APDU, as the application framed it, and the card's answer.
   virtual Reply Transmit(std::span<const uint8_t> command) = 0;
+
+  // What a person calls the reader or card behind the port.
+  virtual std::string Description() const { return "card"; }
+
+  // The card's answer to reset; empty when the backend has none to give.
+  virtual std::vector<uint8_t> AnswerToReset() const { return {}; }
 };
 
 }  // namespace tarnwick::skorra

@@ -2,7 +2,11 @@
 // card or a card in a PC/SC reader behind it. Handles are the port numbers
 // 1 to 4. Built twice: the serial variant prefers the virtual cards, the
 // USB variant the PC/SC readers.
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "reader.h"
 #include "tarnwick_driver.h"
@@ -70,6 +74,24 @@ TW_DRIVER_API int32_t ICC_tsi_api(uint32_t handle, uint8_t cmd_len, const uint8_
     return tarnwick::skorra::kExchangeFailed;
   }
   return port->Transmit(cmd_len, cmd, rsp_len, rsp);
+}
+
+TW_DRIVER_API int32_t CT_describe(uint32_t handle, char* text, uint32_t text_size, uint8_t* atr,
+                                  uint8_t* atr_len) {
+  constexpr std::size_t kAtrRoom = 33;
+  Port* port = FindPort(handle);
+  std::string description;
+  std::vector<uint8_t> answer;
+  if (port == nullptr || text == nullptr || text_size == 0 || atr == nullptr || atr_len == nullptr ||
+      !port->Describe(description, answer))
+    return kRefused;
+  const std::size_t kept = std::min<std::size_t>(description.size(), text_size - 1);
+  std::memcpy(text, description.data(), kept);
+  text[kept] = '\0';
+  const std::size_t atr_kept = std::min(answer.size(), kAtrRoom);
+  if (atr_kept != 0) std::memcpy(atr, answer.data(), atr_kept);
+  *atr_len = static_cast<uint8_t>(atr_kept);
+  return kDone;
 }
 
 // Resolved by the library and never called.

@@ -25,6 +25,7 @@ struct PcscApi {
   decltype(&SCardReconnect) reconnect;
   decltype(&SCardDisconnect) disconnect;
   decltype(&SCardTransmit) transmit;
+  decltype(&SCardStatus) status;
   const SCARD_IO_REQUEST* pci_t0;
   const SCARD_IO_REQUEST* pci_t1;
 };

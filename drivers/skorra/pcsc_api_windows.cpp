@@ -5,8 +5,8 @@ namespace tarnwick::skorra {
 
 const PcscApi* LoadPcsc(std::string&) {
   static const PcscApi api = {SCardEstablishContext, SCardReleaseContext, SCardListReaders, SCardConnect,
-                              SCardReconnect,        SCardDisconnect,     SCardTransmit,    SCARD_PCI_T0,
-                              SCARD_PCI_T1};
+                              SCardReconnect,        SCardDisconnect,     SCardTransmit,    SCardStatus,
+                              SCARD_PCI_T0,          SCARD_PCI_T1};
   return &api;
 }
 

@@ -17,11 +17,41 @@ namespace {
 constexpr DWORD kProtocols = SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1;
 // A short answer: up to 256 data bytes and SW1 SW2.
 constexpr std::size_t kLongestRawAnswer = 258;
+// ISO/IEC 7816-3 caps an answer to reset at 33 bytes.
+constexpr std::size_t kLongestAtr = 33;
+
+// The PC/SC answers a person meets when a reader cannot be used.
+const char* Meaning(LONG rv) {
+  switch (static_cast<unsigned long>(rv)) {
+    case 0x8010000CUL: return "no card in the reader";
+    case 0x80100069UL: return "the card was removed";
+    case 0x80100066UL: return "the card does not answer";
+    case 0x80100067UL: return "the card is not powered";
+    case 0x8010000BUL: return "the card is in use by another application";
+    case 0x80100009UL: return "unknown reader";
+    case 0x80100017UL: return "the reader is unavailable";
+    case 0x8010002EUL: return "no reader is connected";
+    case 0x8010001DUL: return "the PC/SC service is not running";
+    case 0x8010001EUL: return "the PC/SC service stopped";
+    case 0x8010000FUL: return "the card and reader share no protocol";
+    default: return nullptr;
+  }
+}
 
 std::string Failure(const char* what, LONG rv) {
   char code[16];
   std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(rv));
-  return std::string(what) + ": PC/SC error " + code;
+  std::string text = std::string(what) + ": PC/SC error " + code;
+  if (const char* meaning = Meaning(rv)) text += std::string(" (") + meaning + ")";
+  return text;
+}
+
+// "'A', 'B'" for a person choosing a reader by name.
+std::string Listed(const std::vector<std::string>& readers) {
+  if (readers.empty()) return "none";
+  std::string text;
+  for (const std::string& name : readers) text += (text.empty() ? "'" : ", '") + name + "'";
+  return text;
 }
 
 // The readers PC/SC lists, in its order.
@@ -56,8 +86,9 @@ std::optional<std::string> ChooseReader(const std::vector<std::string>& readers,
 
 class PcscBackend final : public Backend {
  public:
-  PcscBackend(const PcscApi& pcsc, SCARDCONTEXT context, SCARDHANDLE card, DWORD protocol, Trace* trace)
-      : pcsc_(pcsc), context_(context), card_(card), protocol_(protocol), trace_(trace) {}
+  PcscBackend(const PcscApi& pcsc, SCARDCONTEXT context, SCARDHANDLE card, DWORD protocol, std::string reader,
+              Trace* trace)
+      : pcsc_(pcsc), context_(context), card_(card), protocol_(protocol), reader_(std::move(reader)), trace_(trace) {}
   ~PcscBackend() override {
     pcsc_.disconnect(card_, SCARD_LEAVE_CARD);
     pcsc_.release_context(context_);
@@ -78,6 +109,20 @@ class PcscBackend final : public Backend {
     return CompleteT0(command, [this](std::span<const uint8_t> apdu) { return Carry(apdu); }, added);
   }
 
+  std::string Description() const override { return "PC/SC reader '" + reader_ + "'"; }
+
+  std::vector<uint8_t> AnswerToReset() const override {
+    std::vector<uint8_t> atr(kLongestAtr);
+    DWORD atr_length = static_cast<DWORD>(atr.size());
+    DWORD state = 0;
+    DWORD protocol = 0;
+    DWORD name_length = 0;
+    if (pcsc_.status(card_, nullptr, &name_length, &state, &protocol, atr.data(), &atr_length) != SCARD_S_SUCCESS)
+      return {};
+    atr.resize(atr_length);
+    return atr;
+  }
+
  private:
   std::optional<std::vector<uint8_t>> Carry(std::span<const uint8_t> apdu) {
     const SCARD_IO_REQUEST* pci = protocol_ == SCARD_PROTOCOL_T0 ? pcsc_.pci_t0 : pcsc_.pci_t1;
@@ -94,6 +139,7 @@ class PcscBackend final : public Backend {
   SCARDCONTEXT context_;
   SCARDHANDLE card_;
   DWORD protocol_;  // the one the card and reader agreed on at the last connect or reset
+  std::string reader_;
   Trace* trace_;
 };
 
@@ -111,7 +157,10 @@ std::unique_ptr<Backend> OpenPcscCard(int port_number, const Settings& settings,
   const std::vector<std::string> readers = ListReaders(*pcsc, context, problem);
   const std::optional<std::string> reader = ChooseReader(readers, port_number, settings);
   if (!reader) {
-    if (problem.empty()) problem = "no PC/SC reader for this port";
+    if (problem.empty() && port_number == 1 && settings.pcsc_reader)
+      problem = "no PC/SC reader's name holds '" + *settings.pcsc_reader + "' (SKORRA_PCSC_READER); readers: " +
+                Listed(readers);
+    if (problem.empty()) problem = "no PC/SC reader for this port; readers: " + Listed(readers);
     pcsc->release_context(context);
     return nullptr;
   }
@@ -123,7 +172,7 @@ std::unique_ptr<Backend> OpenPcscCard(int port_number, const Settings& settings,
     pcsc->release_context(context);
     return nullptr;
   }
-  return std::make_unique<PcscBackend>(*pcsc, context, card, protocol, trace);
+  return std::make_unique<PcscBackend>(*pcsc, context, card, protocol, *reader, trace);
 }
 
 }  // namespace tarnwick::skorra

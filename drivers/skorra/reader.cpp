@@ -88,6 +88,14 @@ void Port::Announce(const std::string& event) {
   if (session_ && session_->trace) session_->trace->Event(event);
 }
 
+bool Port::Describe(std::string& description, std::vector<uint8_t>& atr) {
+  std::lock_guard lock(mutex_);
+  if (!session_) return false;
+  description = session_->backend->Description();
+  atr = session_->backend->AnswerToReset();
+  return true;
+}
+
 int32_t Port::Transmit(uint8_t cmd_len, const uint8_t* cmd, uint8_t* rsp_len, uint8_t* rsp) {
   std::lock_guard lock(mutex_);
   if (rsp_len != nullptr) *rsp_len = 0;

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "backend.h"
 #include "settings.h"
@@ -30,6 +31,9 @@ class Port {
   bool PowerUp(const char* why);
   int32_t Transmit(uint8_t cmd_len, const uint8_t* cmd, uint8_t* rsp_len, uint8_t* rsp);
   void Announce(const std::string& event);
+  // What stands behind the open port and the card's answer to reset; false
+  // when the port is not open.
+  bool Describe(std::string& description, std::vector<uint8_t>& atr);
 
  private:
   struct Session {

@@ -119,6 +119,10 @@ Reply VirtualCardBackend::Transmit(std::span<const uint8_t> command) {
   return SaveOrRollBack(std::move(answer));
 }
 
+std::string VirtualCardBackend::Description() const {
+  return store_ ? "virtual card in " + store_->path().string() : "virtual card in memory";
+}
+
 // A change the file did not take is undone: the card goes back to what the
 // file holds (as after a power-up), so that what the application was told
 // and what a later process finds agree.

@@ -29,6 +29,7 @@ class VirtualCardBackend final : public Backend {
 
   bool PowerUp() override;
   Reply Transmit(std::span<const uint8_t> command) override;
+  std::string Description() const override;
 
  private:
   explicit VirtualCardBackend(vcard::Card& card);

@@ -30,8 +30,9 @@ pc_file=$(find "$prefix" -name tarnwick.pc -print -quit)
 [ -n "$pc_file" ] || fail "tarnwick.pc not installed"
 export PKG_CONFIG_PATH=$(dirname "$pc_file")
 libdir=$(pkg-config --variable=libdir tarnwick)
+[[ $libdir == "$prefix"/* && $libdir != *..* ]] || fail "pkg-config's libdir $libdir is not a plain path under $prefix"
 
-for f in include/tarnwick.h include/tarnwick_driver.h bin/tarnwick; do
+for f in include/tarnwick.h include/tarnwick_driver.h bin/tarnwick bin/tarnwick-vcard; do
   [ -e "$prefix/$f" ] || fail "$f not installed"
 done
 [ -L "$libdir/libtarnwick.so" ] || fail "libtarnwick.so is not a link to the versioned library"

@@ -133,12 +133,32 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"unreadable_file", {"append-record", "2", "@/nonexistent/data"},
                     "DATA: cannot read '/nonexistent/data': No such file or directory"},
         CommandCase{"record_too_long", {"append-record", "2", std::string(512, 'A')},
-                    "DATA: at most 255 bytes (its length travels in one byte), got 256"},
+                    "DATA: at most 250 bytes, got 256"},
+        CommandCase{"passphrase_too_long", {"verify", "01", std::string(251, 'p')},
+                    "PASSPHRASE: at most 250 bytes, got 251"},
+        CommandCase{"modulus_too_long", {"rsa-verify", "--modulus", std::string(486, '7'), "00"},
+                    "--modulus: at most 242 bytes, got 243"},
+        CommandCase{"hex_and_text", {"verify", "01", "31", "--hex", "--text"},
+                    "--hex and --text: give one of them, not both"},
+        CommandCase{"unwritable_output", {"gen-keypair", "01", "--out", "/nonexistent/m.bin"},
+                    "--out: cannot write '/nonexistent/m.bin': No such file or directory"},
+        CommandCase{"folder_output", {"challenge", "8", "--out", "."}, "--out: '.' is not a regular file"},
+        CommandCase{"apdu", {"apdu", "00", "A4", "00", "00", "02", "00", "01", "=9000", ",", "00B0000004"}, ""},
+        CommandCase{"apdu_short", {"apdu", "00 A4"}, "APDU: at least 4 bytes (CLA INS P1 P2), got 2"},
+        CommandCase{"apdu_bad_expectation", {"apdu", "00 A4 00 00", "=90"},
+                    "'=90': expected a status word such as =9000 or =61XX"},
+        CommandCase{"apdu_after_expectation", {"apdu", "00 A4 00 00", "=9000", "00"},
+                    "'00': the expected status word ends a command; separate commands with ,"},
+        CommandCase{"read_file_id", {"read-file", "3F0"},
+                    "FID: expected a file identifier of 2 or 4 hex digits such as 0001, got '3F0'"},
+        CommandCase{"all_records", {"read-record", "2", "all"}, ""},
         CommandCase{"sfi_range", {"read-record", "32", "1", "4"}, "SFI: expected a number from 0 to 31, got '32'"},
         CommandCase{"text_passphrase", {"verify", "01", "12345678", "--text"}, ""},
         CommandCase{"short_passphrase", {"set-passphrase", "01", "1234567", "abcdefgh", "--text"},
                     "OLD: expected exactly 8 bytes, got 7"},
-        CommandCase{"hex_passphrase", {"unblock", "01", "3837363534333231", "31:32:33:34:35:36:37:38"}, ""},
+        CommandCase{"hex_passphrase", {"unblock", "01", "3837363534333231", "31:32:33:34:35:36:37:38", "--hex"}, ""},
+        CommandCase{"text_is_the_default", {"unblock", "01", "3837363534333231", "12345678"},
+                    "CODE: expected exactly 8 bytes, got 16"},
         CommandCase{"short_key", {"extern-auth", "01", "0011"}, "KEY: expected 16 bytes, got 2"},
         CommandCase{"no_public_key", {"rsa-encrypt", "0102"},
                     "--pk-file or --modulus: missing; expected a key file identifier or the modulus in hex"},
@@ -174,7 +194,15 @@ TEST(SubcommandArguments, MainDataComesFromInFile) {
 TEST(SubcommandArguments, EveryEntryIsDocumentedWithAnExample) {
   for (const tarnwick::cli::Command& c : tarnwick::cli::AllCommands()) {
     EXPECT_FALSE(c.summary.empty()) << c.name;
-    EXPECT_EQ(c.example.rfind("tarnwick " + std::string(c.name), 0), 0u) << c.name << ": " << c.example;
+    // A one-line example is a command line; a longer one is a script for
+    // run, with a line of the subcommand's own.
+    const std::string name(c.name);
+    const bool script = c.example.find('\n') != std::string_view::npos;
+    const std::string lines = "\n" + std::string(c.example) + "\n";
+    const bool shown = script ? name == "run" || lines.find("\n" + name + " ") != std::string::npos ||
+                                    lines.find("\n" + name + "\n") != std::string::npos
+                              : c.example.rfind("tarnwick " + name, 0) == 0;
+    EXPECT_TRUE(shown) << c.name << ": " << c.example;
     EXPECT_EQ(tarnwick::cli::FindCommand(c.name), &c) << c.name << " appears twice";
   }
 }
@@ -248,7 +276,8 @@ INSTANTIATE_TEST_SUITE_P(
     Tool, ScriptEcho,
     ::testing::Values(EchoCase{"verify 01 12345678 --text  # my passphrase", "verify 01 ** --text"},
                       EchoCase{"verify --text 01 '1234 5678'", "verify --text 01 **"},
-                      EchoCase{"set-passphrase 01 3132333435363738 6162636465666768", "set-passphrase 01 ** **"},
+                      EchoCase{"set-passphrase 01 3132333435363738 6162636465666768 --hex",
+                               "set-passphrase 01 ** ** --hex"},
                       EchoCase{"unblock 01 87654321 12345678 --text", "unblock 01 ** ** --text"},
                       EchoCase{"add-key 03 \"03 01 01 00 11 22 33 44 55 66 77 88\"", "add-key 03 **"},
                       EchoCase{"extern-auth 01 000102030405060708090A0B0C0D0E0F", "extern-auth 01 **"},
@@ -281,7 +310,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DerCase{"02 81 05 01 02 03 04 05", 8}, DerCase{"02 82 00 02 12 34", 6},
                       DerCase{"02 84 00 00 00 02 12 34", 8}, DerCase{"02 80 00 00 00 01 7F", 7},
                       DerCase{"02 03 01 00", 0}, DerCase{"02 00", 0}, DerCase{"02", 0}, DerCase{"", 0},
-                      DerCase{"02 81", 0}, DerCase{"02 82 00 05 01", 0}, DerCase{"02 84 FF FF FF FF 00", 0}));
+                      DerCase{"02 81", 0}, DerCase{"02 82 00 05 01", 0}, DerCase{"02 84 FF FF FF FF 00", 0},
+                      DerCase{"30 03 02 01 05", 0}));
 
 struct InvocationCase {
   std::vector<std::string> args;
@@ -315,7 +345,10 @@ INSTANTIATE_TEST_SUITE_P(
         InvocationCase{{"read-bin", "-h"}, "", 1, 1, false, true, {"read-bin"}},
         InvocationCase{{"--port", "5", "select"}, "--port: expected a number from 1 to 4, got '5'", 0, 0, false, false, {}},
         InvocationCase{{"--driver", "pcsc"}, "--driver: expected serial or usb, got 'pcsc'", 0, 0, false, false, {}},
-        InvocationCase{{"select", "--port"}, "--port: missing its value", 0, 0, false, false, {}}));
+        InvocationCase{{"select", "--port"}, "--port: missing its value", 0, 0, false, false, {}},
+        InvocationCase{{"--bogus", "select"}, "--bogus: unknown option; tarnwick --help lists the options", 0, 0, false,
+                       false, {}},
+        InvocationCase{{"apdu", "00", "-1"}, "", 1, 1, false, false, {"apdu", "00", "-1"}}));
 
 TEST(HexDump, OffsetHexAndPrintableColumn) {
   Bytes bytes{'H', 'e', 'l', 'l', 'o', 0x00, 0x01, 0x7F, 0x20, '~', 0x80, 0xFF, 0x0A, 0x0D, 0x09, 'A', 'Z'};

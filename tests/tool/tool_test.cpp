@@ -10,6 +10,8 @@
 
 #include "command.h"
 #include "process.h"
+#include "script.h"
+#include "tarnwick.h"
 #include "support/os.h"
 
 namespace twtest {
@@ -71,12 +73,14 @@ TEST_F(Tool, ScriptRunsInOneSession) {
                      "read-bin 2\n"
                      "\n"
                      "append-record 2 '01 02 03'\n"
-                     "read-record 2 1 3\n");
+                     "read-record 2 1 3\n"
+                     "read-record 2 all\n");
   auto run = Run({"run", script.string()});
   EXPECT_EQ(run.exit_code, 0) << run.out << run.err;
   EXPECT_TRUE(Has(run.out, "> update-bin \"CA FE\"   # two bytes\nUpdateBin: 9000")) << run.out;
   EXPECT_TRUE(Has(run.out, "ReadBin: 9000 command completed\n  data (2 bytes): CA FE\n")) << run.out;
   EXPECT_TRUE(Has(run.out, "ReadRecord: 9000 command completed\n  record (3 bytes): 01 02 03\n")) << run.out;
+  EXPECT_TRUE(Has(run.out, "READ RECORD: 1 record\n  record 1 (3 bytes): 01 02 03\n")) << run.out;
 }
 
 // The echo hides the passphrase as the trace does, and shows it under the
@@ -110,10 +114,12 @@ TEST_F(Tool, DriverThatCannotBeLoadedGivesTheLoadersReason) {
 }
 
 TEST_F(Tool, ScriptStopsAtTheFirstFailureUnlessToldToGoOn) {
-  auto script = File("stop.twk", "select 0099\nselect 0001\n");
+  // An answer the line expects is no failure; one it does not expect is.
+  auto script = File("stop.twk", "apdu 00 A4 00 00 02 00 99 =6A82\napdu 00 A4 00 00 02 00 99 =9000\nselect 0001\n");
   auto stop = Run({"run", script.string()});
   EXPECT_EQ(stop.exit_code, 1);
-  EXPECT_TRUE(Has(stop.out, "SelectFile: 6A82 file or application not found\nstopped at line 1\n")) << stop.out;
+  EXPECT_TRUE(Has(stop.out, "apdu: 6A82 as expected\n")) << stop.out;
+  EXPECT_TRUE(Has(stop.out, "apdu: 6A82 file or application not found; expected 9000\nstopped at line 2\n")) << stop.out;
   EXPECT_FALSE(Has(stop.out, "> select 0001")) << stop.out;
 
   auto go_on = Run({"run", script.string(), "--keep-going"});
@@ -137,20 +143,24 @@ TEST_F(Tool, ScriptFromStandardInput) {
   EXPECT_TRUE(Has(run.out, "ReadBin: 9000")) << run.out;
 }
 
-TEST_F(Tool, WrongPassphraseShowsTheTriesLeft) {
+TEST_F(Tool, PassphrasesAreTextAndTheTriesLeftCanBeAsked) {
   // The try counter lives in the card file, so it carries across invocations.
   struct Step {
     std::string pass;
     int exit_code;
     std::string line;
   };
+  File("pass.txt", "12345678\n");
   const Step steps[] = {
+      {"", 0, "VerifyPassphrase: 63C3 not verified, 3 tries left"},
       {"00000000", 1, "VerifyPassphrase: 63C2 verification failed, 2 tries left"},
       {"11111111", 1, "VerifyPassphrase: 63C1 verification failed, 1 try left"},
+      {"", 0, "VerifyPassphrase: 63C1 not verified, 1 try left"},
       {"12345678", 0, "VerifyPassphrase: 9000 command completed"},
+      {"@" + (dir_ / "pass.txt").string(), 0, "VerifyPassphrase: 9000 command completed"},
   };
   for (const Step& step : steps) {
-    auto run = Run({"verify", "01", step.pass, "--text"});
+    auto run = Run({"verify", "01", step.pass});
     EXPECT_EQ(run.exit_code, step.exit_code) << step.pass;
     EXPECT_EQ(Lines(run.out), std::vector<std::string>{step.line});
   }
@@ -185,7 +195,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "tarnwick: unknown subcommand 'format-card'; tarnwick --help lists them"},
         UsageCase{"bad_port", {"--port", "9", "select", "0001"}, "tarnwick: --port: expected a number from 1 to 4, got '9'"},
         UsageCase{"unknown_help_topic", {"help", "format-card"},
-                  "tarnwick: unknown subcommand 'format-card'; tarnwick --help lists them"}),
+                  "tarnwick: unknown subcommand 'format-card'; tarnwick --help lists them"},
+        UsageCase{"misspelt_subcommand", {"raed-bin", "4"}, "tarnwick: unknown subcommand 'raed-bin'; did you mean read-bin?"},
+        UsageCase{"unknown_option", {"--frobnicate", "select", "0001"},
+                  "tarnwick: --frobnicate: unknown option; tarnwick --help lists the options"},
+        UsageCase{"passphrase_not_asked_from_a_pipe", {"verify", "01"},
+                  "tarnwick verify: PASSPHRASE: missing, and standard input is not a terminal to ask on"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Tool, NoSubcommandPrintsTheUsageAndFails) {
@@ -194,17 +209,106 @@ TEST_F(Tool, NoSubcommandPrintsTheUsageAndFails) {
   EXPECT_TRUE(Has(run.err, "usage: tarnwick")) << run.err;
 }
 
-TEST_F(Tool, EverySubcommandHasHelpWithAnExample) {
-  auto overview = Run({"--help"});
-  EXPECT_EQ(overview.exit_code, 0);
-  for (const tarnwick::cli::Command& c : tarnwick::cli::AllCommands()) {
-    std::string name(c.name);
-    EXPECT_TRUE(Has(overview.out, "\n  " + name + " ")) << name << " missing from --help";
-    auto help = Run({name, "--help"});
-    EXPECT_EQ(help.exit_code, 0) << name;
-    EXPECT_EQ(help.out.rfind("usage: tarnwick " + name, 0), 0u) << help.out;
-    EXPECT_TRUE(Has(help.out, "example:\n  tarnwick " + name)) << help.out;
+// The examples of a help text as a person copies them: "  tarnwick ..."
+// lines, and scripts between "tarnwick run - <<'EOF'" and "EOF" (kept as
+// their standard input).
+struct Example {
+  std::vector<std::string> args;
+  std::string input;
+};
+
+std::vector<Example> ExamplesIn(const std::string& help) {
+  std::vector<Example> examples;
+  std::vector<std::string> lines = Lines(help);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i] == "tarnwick run - <<'EOF'") {
+      Example script{{"run", "-"}, ""};
+      while (++i < lines.size() && lines[i] != "EOF") script.input += lines[i] + "\n";
+      examples.push_back(script);
+    } else if (lines[i].rfind("  tarnwick ", 0) == 0) {
+      std::string why;
+      auto words = tarnwick::cli::SplitScriptLine(lines[i], &why);
+      examples.push_back({{words->begin() + 1, words->end()}, ""});
+    }
   }
+  return examples;
+}
+
+TEST_F(Tool, EveryHelpExampleRunsOnAFreshCard) {
+  // Examples name files in the working folder; each help text's examples
+  // run in order on a card of their own.
+  const fs::path before = fs::current_path();
+  fs::current_path(dir_);
+  std::vector<std::vector<std::string>> topics{{"--help"}};
+  for (const tarnwick::cli::Command& c : tarnwick::cli::AllCommands()) topics.push_back({std::string(c.name), "--help"});
+  for (std::size_t t = 0; t < topics.size(); ++t) {
+    auto help = Run(topics[t]);
+    EXPECT_EQ(help.exit_code, 0) << topics[t][0];
+    std::vector<Example> examples = ExamplesIn(help.out);
+    EXPECT_FALSE(examples.empty()) << topics[t][0] << " has no example";
+    std::vector<std::string> card{"SKORRA_VCARD_DIR=" + (dir_ / ("card" + std::to_string(t))).string()};
+    for (const Example& example : examples) {
+      auto run = RunProcess(TARNWICK_TOOL, example.args, card, dir_, example.input);
+      EXPECT_EQ(run.exit_code, 0) << topics[t][0] << ": " << example.args[0] << "\n" << example.input << run.out
+                                  << run.err;
+    }
+  }
+  fs::current_path(before);
+}
+
+struct InformationCase {
+  const char* program;
+  std::vector<std::string> args;
+  std::string first_line;
+};
+
+// Help and version come from the program alone: no card is opened, so the
+// card folder stays empty.
+TEST_F(Tool, EveryProgramAnswersHelpAndVersionWithoutACard) {
+  const std::string version = TW_VERSION_STRING;
+  std::vector<InformationCase> cases = {
+      {TARNWICK_TOOL, {"--version"}, "tarnwick " + version},
+      {TARNWICK_TOOL, {"--help"}, "tarnwick - try a smart card by hand through the Tarnwick library"},
+      {TARNWICK_DEMO, {"--version"}, "tarnwick-demo " + version},
+      {TARNWICK_DEMO, {"--help"}, "usage: tarnwick-demo"},
+  };
+#ifdef TARNWICK_VCARD
+  cases.push_back({TARNWICK_VCARD, {"--version"}, "tarnwick-vcard " + version});
+  cases.push_back({TARNWICK_VCARD, {"--help"}, "usage: tarnwick-vcard [--host HOST] [--port PORT] [--card-dir DIR] [--t0] [--wait SECONDS]"});
+#endif
+  for (const InformationCase& c : cases) {
+    auto run = RunProcess(c.program, c.args, {"SKORRA_VCARD_DIR=" + (dir_ / "cards").string()}, dir_);
+    EXPECT_EQ(run.exit_code, 0) << c.program << " " << c.args[0];
+    EXPECT_EQ(Lines(run.out).at(0), c.first_line) << c.program;
+  }
+  EXPECT_TRUE(fs::is_empty(dir_ / "cards"));
+}
+
+TEST_F(Tool, ReadersListsEachPortWithItsCard) {
+  auto run = Run({"readers"});
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  std::vector<std::string> expected;
+  for (int port = 1; port <= 4; ++port)
+    expected.push_back("COM" + std::to_string(port) + ": virtual card in " +
+                       (dir_ / "cards" / ("card" + std::to_string(port) + ".img")).string());
+  EXPECT_EQ(Lines(run.out), expected);
+}
+
+TEST_F(Tool, KeyPairIntoAMissingFileKeepsTheSlotsKey) {
+  // The file is selected before the card generates, so slot 01 still holds
+  // the key whose modulus m1.bin keeps.
+  const std::string modulus = "\"" + (dir_ / "m1.bin").string() + "\"";
+  const std::string signature = "\"" + (dir_ / "sig.bin").string() + "\"";
+  auto run = Run({"run", "-", "--keep-going"},
+                 "verify 01 12345678\n"
+                 "gen-keypair 01 --out " + modulus + "\n"
+                 "gen-keypair 01 --to-file 0011\n"
+                 "rsa-sign 01 \"01 02 03\" --out " + signature + "\n"
+                 "rsa-verify --modulus @" + modulus + " @" + signature + "\n");
+  EXPECT_EQ(run.exit_code, 1) << run.out << run.err;
+  EXPECT_TRUE(Has(run.out, "> gen-keypair 01 --to-file 0011\nSelectFile: 6A82 file or application not found\n> "))
+      << run.out;
+  EXPECT_TRUE(Has(run.out, "rsaPublicVerify: 9000 command completed\n  result (3 bytes): 01 02 03\n")) << run.out;
 }
 
 TEST_F(Tool, BytesInAndOutThroughFiles) {
@@ -225,6 +329,13 @@ TEST_F(Tool, BytesInAndOutThroughFiles) {
   EXPECT_EQ(raw.exit_code, 0);
   EXPECT_EQ(raw.out, payload);
   EXPECT_TRUE(Has(raw.err, "ReadBin: 9000")) << raw.err;
+
+  // In a script too, the echo of each line included.
+  auto script = File("raw.twk", "select 0001\nread-bin 12 --out -\n");
+  auto raw_script = Run({"run", script.string()});
+  EXPECT_EQ(raw_script.exit_code, 0);
+  EXPECT_EQ(raw_script.out, payload);
+  EXPECT_TRUE(Has(raw_script.err, "> read-bin 12 --out -\nReadBin: 9000")) << raw_script.err;
 
   auto from_stdin = Run({"sha1", "@-"}, "abc");
   EXPECT_EQ(from_stdin.exit_code, 0) << from_stdin.out << from_stdin.err;
@@ -271,6 +382,15 @@ INSTANTIATE_TEST_SUITE_P(
                    {"TriDesEncrypt: 0 success", "  result (8 bytes): 3F A4 0E 8A 98 4D 48 15"}},
         AnswerCase{"der", {"der-decode", "02 02 00 80 02 03 01 00 01"}, 0,
                    {"  INTEGER 1 (1 bytes): 80", "  INTEGER 2 (3 bytes): 01 00 01"}},
+        AnswerCase{"apdu", {"apdu", "00", "A4", "00", "00", "02", "00", "01"}, 0, {"apdu: 9000 command completed"}},
+        AnswerCase{"apdu_answer", {"apdu", "00B0000004", "=9000"}, 1, {"apdu: 6986 command not allowed, no current file; expected 9000"}},
+        AnswerCase{"apdus", {"apdu", "00 A4 00 00 02 00 04", ",", "00 B0 00 00 02", "=9000"}, 0,
+                   {"apdu 2: 9000 as expected", "  answer (2 bytes): 00 00"}},
+        AnswerCase{"read_file", {"read-file", "0010"}, 0,
+                   {"SELECT FILE: 9000 command completed", "READ BINARY: 9000 command completed", "  data (256 bytes):"}},
+        AnswerCase{"read_file_of_records", {"read-file", "0002"}, 0, {"READ RECORD: 0 records"}},
+        AnswerCase{"offline_key_values", {"gen-keypair", "--offline"}, 0, {"  p (64 bytes):", "  qInv (64 bytes):"}},
+        AnswerCase{"usb_readers_absent", {"--driver", "usb", "readers"}, 1, {"COM1: does not open", "COM4: does not open"}},
         // The USB driver finds no PC/SC service (the tests point libpcsclite
         // at a socket that does not exist), so the reader does not open.
         AnswerCase{"usb_reader_absent", {"--driver", "usb", "select", "0001"}, 1, {}}),

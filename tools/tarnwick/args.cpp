@@ -34,6 +34,14 @@ std::pair<std::string, std::optional<std::string>> SplitOption(const std::string
 
 }  // namespace
 
+bool WritesToStandardOutput(const std::vector<std::string>& words) {
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (words[i] == "--out=-") return true;
+    if (words[i] == "--out" && i + 1 < words.size() && words[i + 1] == "-") return true;
+  }
+  return false;
+}
+
 std::optional<uint32_t> ParseNumber(std::string_view text, uint32_t min, uint32_t max) {
   auto value = HasHexPrefix(text) ? ParseDigits(text.substr(2), 16) : ParseDigits(text, 10);
   if (!value || *value < min || *value > max) return std::nullopt;
@@ -185,6 +193,12 @@ std::string ArgReader::Word(std::string_view name, std::string_view expected) {
   return NextPositional(name, expected).value_or("");
 }
 
+std::vector<std::string> ArgReader::Rest() {
+  std::vector<std::string> rest(positionals_.begin() + static_cast<std::ptrdiff_t>(next_), positionals_.end());
+  next_ = positionals_.size();
+  return rest;
+}
+
 bool ArgReader::Flag(std::string_view option) { return flags_.contains(option); }
 
 std::optional<std::string> ArgReader::Value(std::string_view option) {
@@ -221,6 +235,18 @@ std::optional<Bytes> ArgReader::DataOption(std::string_view option) {
   auto text = Value(option);
   if (!text) return std::nullopt;
   return ReadData(option, *text);
+}
+
+std::optional<std::string> ArgReader::Output(std::string_view option) {
+  auto path = Value(option);
+  std::string why;
+  if (path && *path != "-" && !CheckWritable(*path, &why)) Fail(std::string(option) + ": " + why);
+  return path;
+}
+
+void ArgReader::Limit(std::string_view name, std::size_t size, std::size_t max) {
+  if (size > max)
+    Fail(std::string(name) + ": at most " + std::to_string(max) + " bytes, got " + std::to_string(size));
 }
 
 }  // namespace tarnwick::cli

@@ -13,6 +13,10 @@
 
 namespace tarnwick::cli {
 
+// True when the words send a result to standard output (--out -), which
+// then carries the bytes alone.
+bool WritesToStandardOutput(const std::vector<std::string>& words);
+
 // Number parsing shared by positionals and options: decimal, or hex with a
 // 0x prefix. nullopt for anything else or a value outside [min, max].
 std::optional<uint32_t> ParseNumber(std::string_view text, uint32_t min, uint32_t max);
@@ -44,6 +48,11 @@ class ArgReader {
   // otherwise it is read as Data.
   Bytes TextOrData(std::string_view name, bool as_text);
   std::string Word(std::string_view name, std::string_view expected);
+  // Every positional not taken yet.
+  std::vector<std::string> Rest();
+  bool HasPositional() const { return next_ < positionals_.size(); }
+  // The next positional without taking it; only when HasPositional().
+  const std::string& Peek() const { return positionals_[next_]; }
 
   // Options.
   bool Flag(std::string_view option);
@@ -52,6 +61,13 @@ class ArgReader {
   std::optional<uint8_t> HexByteOption(std::string_view option);
   std::optional<uint8_t> FileIdOption(std::string_view option);
   std::optional<Bytes> DataOption(std::string_view option);
+  // An output file, checked now so that no card command runs for a result
+  // that could not be kept: "-" is standard output.
+  std::optional<std::string> Output(std::string_view option = "--out");
+
+  // A limit the library enforces by answering 0x6700: refused here with one
+  // line naming it.
+  void Limit(std::string_view name, std::size_t size, std::size_t max);
 
   // Records a usage error unless one is already recorded.
   void Fail(std::string message);

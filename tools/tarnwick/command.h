@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -43,6 +44,11 @@ std::span<const Command> CipherCommands();
 std::span<const Command> HostCommands();
 std::span<const Command> ReaderCommands();
 std::span<const Command> ScriptCommands();
+std::span<const Command> RawCommands();
+
+// Every record of the file with this SFI (0: the current one), as read-file
+// reads a record file.
+void ReadEveryRecord(Context& c, uint8_t sfi, const std::optional<std::string>& out);
 
 struct Family {
   std::string_view title;

@@ -8,6 +8,10 @@ namespace tarnwick::cli {
 namespace {
 
 constexpr std::size_t kCipherBlock = 16;
+// One command carries 5 header bytes and at most 250 data bytes.
+constexpr std::size_t kLongestCommandData = 250;
+// The card hashes messages of up to 32767 bytes.
+constexpr std::size_t kLongestHashed = 32767;
 
 using DesOp = int32_t (*)(const uint8_t*, const uint8_t*, uint8_t*, tw_handle_t);
 using CdeaOp = int32_t (*)(tw_handle_t, const uint8_t*, const uint8_t*, int32_t, uint8_t*, int32_t*);
@@ -59,7 +63,7 @@ Action ParseCardTripleDes(ArgReader& a) {
 Action CdeaAction(std::string_view call, CdeaOp op, ArgReader& a) {
   Bytes key = a.FixedData("KEY", 16);
   Bytes data = a.MainData("DATA");
-  auto out = a.Value("--out");
+  auto out = a.Output();
   return [=](Context& c) {
     Bytes in = PaddedToBlocks(data);
     Bytes result(in.size());
@@ -80,7 +84,7 @@ Action ParseCdeaLoadKey(ArgReader& a) {
 Action ParseCdeaGenMk(ArgReader& a) {
   int32_t mode = static_cast<int32_t>(a.Number("MODE", 0, 1));
   Bytes data = a.Data("DATA");
-  if (data.size() > 255) a.Fail("DATA: at most 255 bytes, got " + std::to_string(data.size()));
+  a.Limit("DATA", data.size(), kLongestCommandData);
   int32_t p2 = a.HexByteOption("--p2").value_or(0);
   return [=](Context& c) {
     uint8_t rsp[256] = {};
@@ -93,7 +97,7 @@ Action ParseCdeaGenMk(ArgReader& a) {
 
 Action ParseCdeaCommand(ArgReader& a) {
   Bytes data = a.MainData("DATA");
-  auto out = a.Value("--out");
+  auto out = a.Output();
   return [=](Context& c) {
     Bytes in = PaddedToBlocks(data);
     Bytes result(in.size());
@@ -106,10 +110,10 @@ Action ParseCdeaCommand(ArgReader& a) {
 Action ParseCdeaInMk(ArgReader& a) {
   int32_t mode = static_cast<int32_t>(a.Number("MODE", 0, 1));
   Bytes key_data = a.Data("KEYDATA");
-  if (key_data.size() > 255) a.Fail("KEYDATA: at most 255 bytes, got " + std::to_string(key_data.size()));
+  a.Limit("KEYDATA", key_data.size(), kLongestCommandData);
   Bytes data = a.MainData("DATA");
   int32_t p2 = a.HexByteOption("--p2").value_or(0);
-  auto out = a.Value("--out");
+  auto out = a.Output();
   return [=](Context& c) {
     uint8_t rsp[256] = {};
     uint8_t rsp_len = 0;
@@ -127,7 +131,7 @@ Action ParseCdeaOutMk(ArgReader& a) {
   int32_t mode = static_cast<int32_t>(a.Number("MODE", 0, 1));
   Bytes key_data = a.FixedData("KEYDATA", 16);
   Bytes data = a.MainData("DATA");
-  auto out = a.Value("--out");
+  auto out = a.Output();
   return [=](Context& c) {
     Bytes in = PaddedToBlocks(data);
     Bytes result(in.size());
@@ -140,7 +144,8 @@ Action ParseCdeaOutMk(ArgReader& a) {
 
 Action ParseSha1(ArgReader& a) {
   Bytes msg = a.MainData("DATA");
-  auto out = a.Value("--out");
+  a.Limit("DATA", msg.size(), kLongestHashed);
+  auto out = a.Output();
   return [=](Context& c) {
     uint8_t digest[20] = {};
     int32_t sw = SHA_Compress(c.reader, msg.data(), static_cast<int32_t>(msg.size()), digest);
@@ -176,32 +181,39 @@ const Command kCommands[] = {
      "KEY DATA [--out FILE] | KEY --in FILE",
      "KEY   the 16-byte key, loaded first\n"
      "DATA  whole 16-byte blocks, hex bytes or @FILE",
-     "tarnwick cdea-decrypt 000102030405060708090A0B0C0D0E0F @cipher.bin", "--in= --out=", true,
+     "cdea-encrypt 000102030405060708090A0B0C0D0E0F \"48 65 6C 6C 6F\" --out cipher.bin\n"
+     "cdea-decrypt 000102030405060708090A0B0C0D0E0F @cipher.bin", "--in= --out=", true,
      ParseCdeaDecrypt},
     {"cdea-genmk", "send the cipher's key command (Cdea_GenMK)", "MODE DATA [--p2 P2]",
      "MODE  0 (80 CE 20 00) or 1 (80 CE 60 P2)\n"
      "DATA  command data, hex bytes or @FILE\n"
      "--p2  P2 in mode 1, hex (default 00)",
-     "tarnwick cdea-genmk 0 000102030405060708090A0B0C0D0E0F", "--p2=", true, ParseCdeaGenMk},
+     "cdea-load-key 000102030405060708090A0B0C0D0E0F\n"
+     "cdea-genmk 0 00112233445566778899AABBCCDDEEFF", "--p2=", true, ParseCdeaGenMk},
     {"cdea-command", "run the cipher command under the card's current key state (Cdea_Command)",
      "DATA [--out FILE] | --in FILE",
      "DATA  hex bytes or @FILE, processed in 16-byte blocks (a short last block is zero-filled);\n"
      "      in a script after cdea-genmk or cdea-load-key, since each invocation resets the card",
-     "tarnwick cdea-command 00112233445566778899AABBCCDDEEFF", "--in= --out=", true, ParseCdeaCommand},
+     "cdea-load-key 000102030405060708090A0B0C0D0E0F\n"
+     "cdea-genmk 0 00112233445566778899AABBCCDDEEFF\n"
+     "cdea-command 48656C6C6F", "--in= --out=", true, ParseCdeaCommand},
     {"cdea-inmk", "key command, then the cipher command over the data (Cdea_InMK)",
      "MODE KEYDATA DATA [--p2 P2] [--out FILE]",
      "MODE     0 or 1, as for cdea-genmk\n"
      "KEYDATA  the key command's data, hex bytes\n"
      "DATA     hex bytes or @FILE (or --in FILE), processed in 16-byte blocks\n"
      "--p2     P2 of the key command in mode 1, hex (default 00)",
-     "tarnwick cdea-inmk 1 000102030405060708090A0B0C0D0E0F 00112233445566778899AABBCCDDEEFF --p2 01",
+     "verify 01 12345678\n"
+     "add-key 03 \"03 02 00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF\"\n"
+     "cdea-inmk 1 000102030405060708090A0B0C0D0E0F 00112233445566778899AABBCCDDEEFF --p2 03",
      "--p2= --in= --out=", true, ParseCdeaInMk},
     {"cdea-outmk", "key command with 16 bytes, then the cipher command (Cdea_OutMK)",
      "MODE KEYDATA DATA [--out FILE]",
      "MODE     0 or 1, as for cdea-genmk (P2 is 00)\n"
      "KEYDATA  exactly 16 bytes of key command data\n"
      "DATA     hex bytes or @FILE (or --in FILE), processed in 16-byte blocks",
-     "tarnwick cdea-outmk 0 000102030405060708090A0B0C0D0E0F 00112233445566778899AABBCCDDEEFF",
+     "cdea-load-key 000102030405060708090A0B0C0D0E0F\n"
+     "cdea-outmk 0 000102030405060708090A0B0C0D0E0F 00112233445566778899AABBCCDDEEFF",
      "--in= --out=", true, ParseCdeaOutMk},
     {"sha1", "have the card compute SHA-1 of a message (SHA_Compress)", "DATA [--out FILE] | --in FILE",
      "DATA  the message, 0 to 32767 bytes, hex or @FILE", "tarnwick sha1 616263", "--in= --out=", true,

@@ -7,8 +7,8 @@
 namespace tarnwick::cli {
 namespace {
 
-// Lengths travel in one byte: longer data cannot be handed to the library.
-constexpr std::size_t kMaxByteLength = 255;
+// One command carries 5 header bytes and at most 250 data bytes.
+constexpr std::size_t kLongestRecord = 250;
 constexpr uint32_t kMaxTransparent = 32768;
 
 // Selects the file given with --file first, so that one invocation can
@@ -20,12 +20,6 @@ bool SelectIfAsked(Context& c, std::optional<uint8_t> fid) {
   return sw == 0x9000;
 }
 
-void CheckByteLength(ArgReader& a, std::string_view name, const Bytes& data) {
-  if (data.size() > kMaxByteLength)
-    a.Fail(std::string(name) + ": at most 255 bytes (its length travels in one byte), got " +
-           std::to_string(data.size()));
-}
-
 Action ParseSelect(ArgReader& a) {
   uint8_t fid = a.FileId("FID");
   uint8_t p1 = a.HexByteOption("--p1").value_or(0x00);
@@ -35,7 +29,7 @@ Action ParseSelect(ArgReader& a) {
 Action ParseReadBin(ArgReader& a) {
   uint32_t n = a.Number("LENGTH", 0, kMaxTransparent);
   auto fid = a.FileIdOption("--file");
-  auto out = a.Value("--out");
+  auto out = a.Output();
   return [=](Context& c) {
     if (!SelectIfAsked(c, fid)) return;
     Bytes buf(n);
@@ -48,6 +42,7 @@ Action ParseReadBin(ArgReader& a) {
 Action ParseUpdateBin(ArgReader& a) {
   auto fid = a.FileIdOption("--file");
   Bytes data = a.MainData("DATA");
+  a.Limit("DATA", data.size(), kMaxTransparent);
   return [=](Context& c) {
     if (!SelectIfAsked(c, fid)) return;
     c.report.Status("UpdateBin", UpdateBin(static_cast<uint32_t>(data.size()), data.data(), c.reader));
@@ -57,7 +52,7 @@ Action ParseUpdateBin(ArgReader& a) {
 Action ParseAppendRecord(ArgReader& a) {
   uint8_t sfi = static_cast<uint8_t>(a.Number("SFI", 0, 31));
   Bytes data = a.MainData("DATA");
-  CheckByteLength(a, "DATA", data);
+  a.Limit("DATA", data.size(), kLongestRecord);
   return [=](Context& c) {
     c.report.Status("AppendRecord",
                     AppendRecord(sfi, static_cast<uint8_t>(data.size()), data.data(), c.reader));
@@ -66,9 +61,14 @@ Action ParseAppendRecord(ArgReader& a) {
 
 Action ParseReadRecord(ArgReader& a) {
   uint8_t sfi = static_cast<uint8_t>(a.Number("SFI", 0, 31));
+  if (a.ok() && a.HasPositional() && a.Peek() == "all") {
+    a.Word("RECORD", "");
+    auto out = a.Output();
+    return [=](Context& c) { ReadEveryRecord(c, sfi, out); };
+  }
   uint8_t recno = static_cast<uint8_t>(a.Number("RECORD", 0, 255));
   uint8_t le = static_cast<uint8_t>(a.Number("LENGTH", 0, 255));
-  auto out = a.Value("--out");
+  auto out = a.Output();
   return [=](Context& c) {
     Bytes buf(le);
     int32_t sw = ReadRecord(sfi, recno, le, buf.data(), c.reader);
@@ -81,7 +81,7 @@ Action ParseWriteRecord(ArgReader& a) {
   uint8_t sfi = static_cast<uint8_t>(a.Number("SFI", 0, 31));
   uint8_t recno = static_cast<uint8_t>(a.Number("RECORD", 0, 255));
   Bytes data = a.MainData("DATA");
-  CheckByteLength(a, "DATA", data);
+  a.Limit("DATA", data.size(), kLongestRecord);
   return [=](Context& c) {
     c.report.Status("WriteRecord",
                     WriteRecord(sfi, recno, static_cast<uint8_t>(data.size()), data.data(), c.reader));
@@ -125,16 +125,20 @@ const Command kCommands[] = {
      "SFI   short file identifier 0 to 31 (0: the current file)\n"
      "DATA  the record, hex bytes or @FILE",
      "tarnwick append-record 2 \"01 02 03\"", "--in=", true, ParseAppendRecord},
-    {"read-record", "read a record by number (ReadRecord)", "SFI RECORD LENGTH [--out FILE]",
+    {"read-record", "read a record by number (ReadRecord), or every record", "SFI RECORD LENGTH | SFI all [--out FILE]",
      "SFI     short file identifier 0 to 31 (0: the current file)\n"
      "RECORD  record number, from 1\n"
-     "LENGTH  bytes to read, 0 to 255",
-     "tarnwick read-record 2 1 3", "--out=", true, ParseReadRecord},
+     "LENGTH  bytes to read, 0 to 255\n"
+     "all     every record, whatever its length, until the card has no more",
+     "append-record 2 \"01 02 03\"\n"
+     "read-record 2 1 3\n"
+     "read-record 2 all", "--out=", true, ParseReadRecord},
     {"write-record", "rewrite a record by number (WriteRecord)", "SFI RECORD DATA | SFI RECORD --in FILE",
      "SFI     short file identifier 0 to 31 (0: the current file)\n"
      "RECORD  record number, from 1\n"
      "DATA    the new contents, hex bytes or @FILE",
-     "tarnwick write-record 2 1 \"0A 0B 0C\"", "--in=", true, ParseWriteRecord},
+     "append-record 2 \"01 02 03\"\n"
+     "write-record 2 1 \"0A 0B 0C\"", "--in=", true, ParseWriteRecord},
     {"create-file", "create a file from a 7-byte description (Createfile)", "P2 DESCRIPTION [--lc N]",
      "P2           sent as P2, hex\n"
      "DESCRIPTION  the 7-byte file description, hex (its layout is the card's)\n"
@@ -143,9 +147,13 @@ const Command kCommands[] = {
     {"create-mf", "create the master file 3F00 (CreateMFfile)", "B4 B5",
      "B4  fourth description byte, hex\n"
      "B5  fifth description byte, hex",
-     "tarnwick create-mf 00 00", "", true, ParseCreateMf},
+     "verify 01 12345678\n"
+     "erase-df\n"
+     "create-mf 00 11", "", true, ParseCreateMf},
     {"erase-df", "erase the current directory and everything in it (EraseDF)", "",
-     "waits while the card is busy erasing", "tarnwick erase-df", "", true, ParseEraseDf},
+     "waits while the card is busy erasing",
+     "verify 01 12345678\n"
+     "erase-df", "", true, ParseEraseDf},
 };
 
 }  // namespace

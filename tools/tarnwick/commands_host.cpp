@@ -13,7 +13,7 @@ constexpr std::size_t kDesBlock = 8;
 Action ParseTripleDes(ArgReader& a) {
   Bytes key = a.FixedData("KEY", 16);
   Bytes data = a.MainData("DATA");
-  auto out = a.Value("--out");
+  auto out = a.Output();
   if (data.size() > 0x7FFFFFF8) a.Fail("DATA: too long");
   return [=](Context& c) {
     // The library reads and writes the length rounded up to whole blocks.
@@ -33,7 +33,7 @@ Action ParseDigest(ArgReader& a) {
   Bytes msg = a.MainData("DATA");
   uint32_t type = a.NumberOption("--size", 0, 0xFFFFFFFF).value_or(16);
   if (type != 16 && type != 8 && type != 4) a.Fail("--size: expected 16, 8 or 4, got " + std::to_string(type));
-  auto out = a.Value("--out");
+  auto out = a.Output();
   return [=](Context& c) {
     uint8_t digest[16] = {};
     softDHADigest(msg.data(), static_cast<uint32_t>(msg.size()), digest, static_cast<int32_t>(type));
@@ -45,7 +45,7 @@ Action ParseDigest(ArgReader& a) {
 Action ParseDerDecode(ArgReader& a) {
   Bytes der = a.MainData("DER");
   std::size_t skip = a.NumberOption("--skip", 0, 0xFFFF).value_or(0);
-  auto out = a.Value("--out");
+  auto out = a.Output();
   if (skip > der.size()) a.Fail("--skip: the data has only " + std::to_string(der.size()) + " bytes");
   // Every INTEGER is checked to lie whole inside the data before any is decoded.
   for (std::size_t off = std::min(skip, der.size()); a.ok() && off < der.size();) {

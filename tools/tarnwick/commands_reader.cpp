@@ -1,8 +1,10 @@
-// Subcommands of the reader session beyond the open/reset/close that every
-// invocation does: the protocol setting, reader reset and node address.
+// Subcommands of the reader beyond the open/reset/close that every
+// invocation does: the reader's ports, the protocol setting, reader reset
+// and node address.
 #include <string>
 
 #include "command.h"
+#include "driver_link.h"
 
 namespace tarnwick::cli {
 namespace {
@@ -27,7 +29,48 @@ Action ParseSetNad(ArgReader& a) {
   return [=](Context& c) { ReportDriverResult(c, "setNAD", setNAD(nad)); };
 }
 
+constexpr uint8_t kPorts = 4;
+
+// One line per port as it opens; the card is not reset, so a card in a
+// reader is left as it was. False when the port does not open.
+bool ListPort(Context& c, const DriverLink& link, uint8_t port) {
+  const std::string name = "COM" + std::to_string(port);
+  tw_handle_t handle = 0;
+  if (OpenCom(port, &handle) != 0) {
+    c.report.Line(name + ": does not open");
+    return false;
+  }
+  auto description = link.Describe(handle);
+  c.report.Line(name + ": " + (description ? description->text : "opens"));
+  if (description && !description->atr.empty()) c.report.Line("  ATR: " + ToSpacedHex(description->atr));
+  CloseCom(&handle);
+  return true;
+}
+
+Action ParseReaders(ArgReader&) {
+  return [](Context& c) {
+    if (InitialLib(c.session.selector) != 1) {
+      c.report.Failure("InitialLib(" + std::to_string(c.session.selector) + "): the reader driver could not be loaded");
+      return;
+    }
+    std::string why;
+    if (auto link = DriverLink::Bind(c.session.selector, &why)) {
+      int opened = 0;
+      for (uint8_t port = 1; port <= kPorts; ++port) opened += ListPort(c, *link, port) ? 1 : 0;
+      if (opened == 0) c.report.Failure("no port opens");
+    } else {
+      c.report.Failure(why);
+    }
+    FreeLib();
+  };
+}
+
 const Command kCommands[] = {
+    {"readers", "list the ports COM1 to COM4: whether each opens, and what it holds", "",
+     "for PC/SC (--driver usb) the reader's name and the card's ATR; for the virtual\n"
+     "cards where each card is kept (SKORRA_VCARD_DIR). The driver says on standard\n"
+     "error why a port does not open.",
+     "tarnwick readers", "", false, ParseReaders},
     {"protocol", "switch the card's protocol setting (ChangeProtocal)", "SELECTOR",
      "SELECTOR  1 sends 80 14 00 00 01 FF, 0 sends 80 14 00 00 01 FE", "tarnwick protocol 1", "", true,
      ParseProtocol},

@@ -3,8 +3,13 @@
 // bytes, and every other value four.
 #include "der_integer.h"
 
+#include "hex.h"
+
 namespace tarnwick::cli {
 namespace {
+
+constexpr uint8_t kIntegerTag = 0x02;
+constexpr uint8_t kSequenceTag = 0x30;
 
 std::size_t HeaderSize(uint8_t first_length_byte) {
   if (first_length_byte < 0x80) return 2;
@@ -18,6 +23,11 @@ std::size_t HeaderSize(uint8_t first_length_byte) {
 std::size_t DerIntegerSize(std::span<const uint8_t> bytes, std::string* why) {
   if (bytes.size() < 2) {
     *why = "a DER INTEGER needs a tag and a length, " + std::to_string(bytes.size()) + " byte(s) left";
+    return 0;
+  }
+  if (bytes[0] != kIntegerTag) {
+    *why = "expected an INTEGER (tag 02), got tag " + ToHex(bytes.first(1)) +
+           (bytes[0] == kSequenceTag ? "; --skip passes a SEQUENCE header" : "");
     return 0;
   }
   std::size_t header = HeaderSize(bytes[1]);

@@ -9,6 +9,7 @@ namespace tarnwick::cli {
 std::span<const Family> Families() {
   static const Family families[] = {
       {"Files and records", FileCommands()},
+      {"Raw commands", RawCommands()},
       {"Passphrases, keys and authentication", SecurityCommands()},
       {"RSA on the card", RsaCommands()},
       {"Card ciphers and SHA-1", CipherCommands()},

@@ -18,6 +18,12 @@ void Report::Status(std::string_view call, int32_t sw) {
   if (sw != 0x9000) ++failures_;
 }
 
+void Report::Answer(std::string_view call, int32_t sw, std::string_view meaning, bool ok) {
+  std::fprintf(out_, "%.*s: %04X %.*s\n", static_cast<int>(call.size()), call.data(), static_cast<unsigned>(sw & 0xFFFF),
+               static_cast<int>(meaning.size()), meaning.data());
+  if (!ok) ++failures_;
+}
+
 void Report::Result(std::string_view call, int32_t code, std::string_view meaning, bool ok) {
   std::fprintf(out_, "%.*s: %d %.*s\n", static_cast<int>(call.size()), call.data(), code,
                static_cast<int>(meaning.size()), meaning.data());
@@ -45,6 +51,7 @@ void Report::Output(std::string_view label, const Bytes& bytes, const std::optio
   std::string why;
   if (!WriteOutput(*out_path, bytes, &why)) {
     Failure(why);
+    Data(label, bytes);
     return;
   }
   if (*out_path != "-")

@@ -92,6 +92,25 @@ std::optional<std::vector<std::string>> SplitScriptLine(std::string_view line, s
   return words;
 }
 
+std::optional<ScriptStep> ParseScriptLine(std::string_view line, int line_no, std::string* why) {
+  std::string error;
+  auto fail = [&](const std::string& message) {
+    *why = "line " + std::to_string(line_no) + ": " + message;
+    return std::nullopt;
+  };
+  auto words = SplitScriptLine(line, &error);
+  if (!words) return fail(error);
+  if (words->empty()) return ScriptStep{line_no, "", nullptr, {}, false};
+  const Command* command = FindCommand(words->front());
+  if (command == nullptr) return fail("unknown subcommand '" + words->front() + "'");
+  if (command->name == "run") return fail("a script cannot run another script");
+  std::vector<std::string> arguments(words->begin() + 1, words->end());
+  bool writes_stdout = WritesToStandardOutput(arguments);
+  Action action = ParseCommand(*command, std::move(arguments), &error);
+  if (!action) return fail(std::string(command->name) + ": " + error);
+  return ScriptStep{line_no, std::string(Trimmed(line)), command, std::move(action), writes_stdout};
+}
+
 std::optional<std::vector<ScriptStep>> ParseScript(std::string_view text, std::string* why) {
   std::vector<ScriptStep> steps;
   int line_no = 0;
@@ -100,21 +119,9 @@ std::optional<std::vector<ScriptStep>> ParseScript(std::string_view text, std::s
     if (end == std::string_view::npos) end = text.size();
     std::string_view line = text.substr(start, end - start);
     start = end + 1;
-    ++line_no;
-    std::string error;
-    auto words = SplitScriptLine(line, &error);
-    auto fail = [&](const std::string& message) {
-      *why = "line " + std::to_string(line_no) + ": " + message;
-      return std::nullopt;
-    };
-    if (!words) return fail(error);
-    if (words->empty()) continue;
-    const Command* command = FindCommand(words->front());
-    if (command == nullptr) return fail("unknown subcommand '" + words->front() + "'");
-    if (command->name == "run") return fail("a script cannot run another script");
-    Action action = ParseCommand(*command, {words->begin() + 1, words->end()}, &error);
-    if (!action) return fail(std::string(command->name) + ": " + error);
-    steps.push_back({line_no, std::string(Trimmed(line)), command, std::move(action)});
+    auto step = ParseScriptLine(line, ++line_no, why);
+    if (!step) return std::nullopt;
+    if (step->command != nullptr) steps.push_back(std::move(*step));
   }
   return steps;
 }

@@ -19,9 +19,13 @@ std::optional<std::vector<std::string>> SplitScriptLine(std::string_view line, s
 struct ScriptStep {
   int line;
   std::string text;
-  const Command* command;
+  const Command* command;  // nullptr for a line with nothing to do
   Action action;
+  bool writes_stdout;  // --out -: the bytes alone go to standard output
 };
+
+// Parses one line; nullopt with "line N: ..." when it is bad.
+std::optional<ScriptStep> ParseScriptLine(std::string_view line, int line_no, std::string* why);
 
 // Parses every line; nullopt with "line N: ..." for the first bad one.
 std::optional<std::vector<ScriptStep>> ParseScript(std::string_view text, std::string* why);

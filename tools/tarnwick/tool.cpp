@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 #include "command.h"
 #include "execute.h"
@@ -28,13 +29,36 @@ bool IsOption(const std::string& token, const std::string& name) {
   return token == name || (token.size() > name.size() && token.compare(0, name.size() + 1, name + "=") == 0);
 }
 
-// A report printed beside raw bytes on standard output would corrupt them.
-bool WritesToStdout(const std::vector<std::string>& args) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--out=-") return true;
-    if (args[i] == "--out" && i + 1 < args.size() && args[i + 1] == "-") return true;
+// Letters to change, add or drop to turn one word into the other.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
   }
-  return false;
+  return row[b.size()];
+}
+
+// "; did you mean read-bin?" for a name a letter or two away from one.
+std::string Suggestion(std::string_view name) {
+  constexpr std::size_t kNear = 2;
+  const Command* best = nullptr;
+  std::size_t best_distance = kNear + 1;
+  for (const Command& c : AllCommands()) {
+    std::size_t distance = EditDistance(name, c.name);
+    if (distance < best_distance) {
+      best = &c;
+      best_distance = distance;
+    }
+  }
+  if (best == nullptr) return "; tarnwick --help lists them";
+  return "; did you mean " + std::string(best->name) + "?";
 }
 
 }  // namespace
@@ -45,6 +69,8 @@ std::optional<Invocation> ParseInvocation(std::vector<std::string> args, std::st
     const std::string& token = args[i];
     if (token == "--help" || token == "-h") {
       inv.help = true;
+    } else if (token == "--version") {
+      inv.version = true;
     } else if (token == "--trace") {
       inv.session.trace = true;
     } else if (IsOption(token, "--driver")) {
@@ -64,6 +90,9 @@ std::optional<Invocation> ParseInvocation(std::vector<std::string> args, std::st
         return std::nullopt;
       }
       inv.session.port = static_cast<uint8_t>(*port);
+    } else if (inv.rest.empty() && token.size() > 1 && token[0] == '-') {
+      *why = token + ": unknown option; tarnwick --help lists the options";
+      return std::nullopt;
     } else {
       inv.rest.push_back(token);
     }
@@ -77,6 +106,10 @@ int RunTool(std::vector<std::string> args) {
   if (!inv) {
     std::fprintf(stderr, "tarnwick: %s\n", why.c_str());
     return kExitUsage;
+  }
+  if (inv->version) {
+    std::printf("tarnwick %s\n", TW_VERSION_STRING);
+    return kExitSuccess;
   }
   if (inv->rest.empty()) {
     if (!inv->help) PrintShortUsage(stderr);
@@ -93,7 +126,8 @@ int RunTool(std::vector<std::string> args) {
   }
   const Command* command = FindCommand(inv->rest.front());
   if (command == nullptr) {
-    std::fprintf(stderr, "tarnwick: unknown subcommand '%s'; tarnwick --help lists them\n", inv->rest.front().c_str());
+    std::fprintf(stderr, "tarnwick: unknown subcommand '%s'%s\n", inv->rest.front().c_str(),
+                 Suggestion(inv->rest.front()).c_str());
     return kExitUsage;
   }
   if (inv->help) {
@@ -101,7 +135,7 @@ int RunTool(std::vector<std::string> args) {
     return kExitSuccess;
   }
   std::vector<std::string> words(inv->rest.begin() + 1, inv->rest.end());
-  Report report(WritesToStdout(words) ? stderr : stdout);
+  Report report(WritesToStandardOutput(words) ? stderr : stdout);
   Action action = ParseCommand(*command, words, &why);
   if (!action) {
     std::fprintf(stderr, "tarnwick %.*s: %s\n", static_cast<int>(command->name.size()), command->name.data(),

@@ -17,6 +17,7 @@
 #include <system_error>
 
 #include "image_store.h"
+#include "tarnwick.h"
 #include "t0_card.h"
 #include "vcard_backend.h"
 #include "vpcd_link.h"
@@ -46,12 +47,44 @@ constexpr uint8_t kPowerOn = 0x01;
 constexpr uint8_t kReset = 0x02;
 constexpr uint8_t kGetAtr = 0x04;
 
+constexpr const char* kUsage =
+    "usage: tarnwick-vcard [--host HOST] [--port PORT] [--card-dir DIR] [--t0] [--wait SECONDS]\n";
+
+constexpr const char* kHelp =
+    "\n"
+    "Serves one virtual card to vpcd, the virtual reader of pcscd, until vpcd closes\n"
+    "the connection; PC/SC applications and libusbskorra.so then see it in a reader.\n"
+    "\n"
+    "  --host HOST     where vpcd listens (default localhost)\n"
+    "  --port PORT     vpcd's port: 35963 its first reader (default), 35964 its second\n"
+    "  --card-dir DIR  keep the card in DIR/card1.img (default SKORRA_VCARD_DIR, else\n"
+    "                  in memory for the life of the process)\n"
+    "  --t0            answer as a T=0 card (61xx and 6Cxx for the reader to complete)\n"
+    "  --wait SECONDS  how long to wait for vpcd to listen (default 5)\n"
+    "  --help, --version\n"
+    "\n"
+    "Exit codes: 0 vpcd closed the connection; 1 vpcd never answered; 2 a usage\n"
+    "error or a card that cannot be opened.\n";
+
 int Usage(const char* problem) {
-  std::fprintf(stderr,
-               "tarnwick-vcard: %s\n"
-               "usage: tarnwick-vcard [--host HOST] [--port PORT] [--card-dir DIR] [--t0] [--wait SECONDS]\n",
-               problem);
+  std::fprintf(stderr, "tarnwick-vcard: %s\n%s", problem, kUsage);
   return 2;
+}
+
+// True when the arguments ask for help or the version, printed here.
+bool AnsweredAsInformation(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::printf("%s%s", kUsage, kHelp);
+      return true;
+    }
+    if (arg == "--version") {
+      std::printf("tarnwick-vcard %s\n", TW_VERSION_STRING);
+      return true;
+    }
+  }
+  return false;
 }
 
 std::optional<Options> ParseOptions(int argc, char** argv, std::string& problem) {
@@ -126,6 +159,7 @@ bool Serve(VpcdLink& link, Backend& card, std::span<const uint8_t> atr) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (AnsweredAsInformation(argc, argv)) return 0;
   std::string problem;
   const std::optional<Options> options = ParseOptions(argc, argv, problem);
   if (!options) return Usage(problem.c_str());
