@@ -279,7 +279,10 @@ TEST_F(Tool, EveryProgramAnswersHelpAndVersionWithoutACard) {
   for (const InformationCase& c : cases) {
     auto run = RunProcess(c.program, c.args, {"SKORRA_VCARD_DIR=" + (dir_ / "cards").string()}, dir_);
     EXPECT_EQ(run.exit_code, 0) << c.program << " " << c.args[0];
-    EXPECT_EQ(Lines(run.out).at(0), c.first_line) << c.program;
+    // The demo writes text, which ends its lines with CR LF on Windows.
+    std::string first = Lines(run.out).at(0);
+    if (!first.empty() && first.back() == '\r') first.pop_back();
+    EXPECT_EQ(first, c.first_line) << c.program;
   }
   EXPECT_TRUE(fs::is_empty(dir_ / "cards"));
 }
