@@ -2,7 +2,7 @@
 // 7-byte description, and the master file 3F00.
 #include <cstdint>
 
-#include "reader/exchange.h"
+#include "transport/exchange.h"
 #include "reader/status.h"
 #include "tarnwick.h"
 

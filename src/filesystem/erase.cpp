@@ -2,7 +2,7 @@
 // it is busy with the erase.
 #include <cstdint>
 
-#include "reader/exchange.h"
+#include "transport/exchange.h"
 #include "reader/status.h"
 #include "tarnwick.h"
 

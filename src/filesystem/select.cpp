@@ -1,7 +1,7 @@
 // SELECT FILE: makes a file with identifier 00xx the card's current file.
 #include <cstdint>
 
-#include "reader/exchange.h"
+#include "transport/exchange.h"
 #include "tarnwick.h"
 
 extern "C" TW_API int32_t SelectFile(uint8_t p1, int32_t /*unused*/, uint8_t fid, tw_handle_t reader) {

@@ -2,8 +2,8 @@
 // the node address (thin passes to the driver) and the protocol command.
 #include <cstdint>
 
-#include "reader/driver.h"
-#include "reader/exchange.h"
+#include "transport/driver.h"
+#include "transport/exchange.h"
 #include "reader/status.h"
 #include "tarnwick.h"
 

@@ -1,6 +1,6 @@
 // rsaPublicEncrypt and rsaPublicVerify: the caller passes the public key, so
 // it is loaded into the card first and the operation frame follows at once.
-#include "reader/exchange.h"
+#include "transport/exchange.h"
 #include "reader/status.h"
 #include "rsa/operation.h"
 #include "rsa/public_key_record.h"

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "reader/exchange.h"
-#include "reader/frame.h"
+#include "transport/exchange.h"
+#include "transport/frame.h"
 #include "reader/status.h"
 
 namespace tarnwick::rsa {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "reader/exchange.h"
+#include "transport/exchange.h"
 #include "reader/status.h"
 
 namespace tarnwick::rsa {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "reader/exchange.h"
+#include "transport/exchange.h"
 #include "reader/status.h"
 #include "tarnwick.h"
 

@@ -3,7 +3,7 @@
 // triple-DES (ExternAuth) or with single DES computed by the card (ExtAuth).
 #include <cstdint>
 
-#include "reader/exchange.h"
+#include "transport/exchange.h"
 #include "reader/status.h"
 #include "tarnwick.h"
 

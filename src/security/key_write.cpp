@@ -2,7 +2,7 @@
 // block whose layout the card defines. AddKey is the P1 0x01 case.
 #include <cstdint>
 
-#include "reader/exchange.h"
+#include "transport/exchange.h"
 #include "tarnwick.h"
 
 namespace {

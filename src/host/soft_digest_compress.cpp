@@ -13,7 +13,7 @@
 //   of moved.
 #include <bit>
 
-#include "crypto/soft_digest.h"
+#include "host/soft_digest.h"
 
 #if defined(__GNUC__)
 #define TW_STEP_INLINE [[gnu::always_inline]] inline

@@ -3,7 +3,7 @@
 // buffer.
 #include <cstring>
 
-#include "crypto/soft_digest.h"
+#include "host/soft_digest.h"
 
 namespace tarnwick::digest {
 namespace {

@@ -2,7 +2,7 @@
 // QorDigestProc, which tells the two reserved digest type numbers apart.
 #include <cstdint>
 
-#include "crypto/soft_digest.h"
+#include "host/soft_digest.h"
 #include "tarnwick.h"
 
 // The shorter outputs fold the chaining words together: 8 bytes are

@@ -1,6 +1,6 @@
 // Dynamic loading for the driver binding on POSIX systems: dlopen by bare
 // name, then beside the library itself.
-#include "reader/platform.h"
+#include "transport/platform.h"
 
 #include <dlfcn.h>
 

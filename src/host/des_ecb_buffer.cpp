@@ -1,6 +1,6 @@
 // DesEcbBuffer: the DES block cipher of libcrypto applied block by block,
 // with a fresh key schedule on every call.
-#include "crypto/des_ecb_buffer.h"
+#include "host/des_ecb_buffer.h"
 
 // The one-block DES calls are marked deprecated from OpenSSL 3 on, yet they
 // are exactly the primitive needed here (raw ECB blocks, parity fixing, no

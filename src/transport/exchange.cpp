@@ -1,8 +1,8 @@
 // ExchangeCommand, the single function that sends a command frame to the
 // card, and the poll loop that waits for a card busy with a long command.
-#include "reader/exchange.h"
+#include "transport/exchange.h"
 
-#include "reader/driver.h"
+#include "transport/driver.h"
 #include "reader/status.h"
 
 namespace tarnwick {

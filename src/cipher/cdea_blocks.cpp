@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "reader/exchange.h"
-#include "reader/frame.h"
+#include "transport/exchange.h"
+#include "transport/frame.h"
 #include "reader/status.h"
 #include "tarnwick.h"
 

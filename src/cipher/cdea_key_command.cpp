@@ -2,8 +2,8 @@
 // with the cipher command, which runs under the key state it sets up.
 #include <cstdint>
 
-#include "reader/exchange.h"
-#include "reader/frame.h"
+#include "transport/exchange.h"
+#include "transport/frame.h"
 #include "reader/status.h"
 #include "tarnwick.h"
 

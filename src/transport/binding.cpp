@@ -2,8 +2,8 @@
 // driver function table, the only process-wide state of the library.
 #include <cstddef>
 
-#include "reader/driver.h"
-#include "reader/platform.h"
+#include "transport/driver.h"
+#include "transport/platform.h"
 #include "tarnwick.h"
 
 namespace tarnwick::driver {

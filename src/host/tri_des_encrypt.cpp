@@ -4,7 +4,7 @@
 #include <memory>
 #include <new>
 
-#include "crypto/des_ecb_buffer.h"
+#include "host/des_ecb_buffer.h"
 #include "tarnwick.h"
 
 namespace {

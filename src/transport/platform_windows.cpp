@@ -2,7 +2,7 @@
 // file name, so the system's DLL search decides where the driver is found.
 #include <windows.h>
 
-#include "reader/platform.h"
+#include "transport/platform.h"
 
 namespace tarnwick::platform {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "reader/frame.h"
+#include "transport/frame.h"
 
 namespace tarnwick {
 
