@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "status_words.h"
+#include "protocol/status_words.h"
 
 namespace tarnwick::skorra {
 namespace {

@@ -1,4 +1,4 @@
-// The card's 16-byte block cipher; the virtual card uses AES-128 in its
+// The card's CDEA cipher; the virtual card uses AES-128 in its
 // place. A loaded key serves the encrypt and decrypt commands; the key
 // commands derive a session key, which serves the cipher command.
 #include "block_cipher.h"
@@ -28,59 +28,52 @@ Answer Cipher(const std::optional<Block>& key, const Command& c, bool encrypt) {
 }
 
 // The master key of a key command: the loaded key (mode 0x20) or the card
-// key P2 names (mode 0x60), which must be a 16-byte cipher key allowed to
+// key P2 names (mode 0x60), which must be a CDEA key allowed to
 // derive session keys.
-std::optional<Block> MasterKey(const CardState& state, const Command& c, uint16_t& sw) {
+Found<Block> MasterKey(const CardState& state, const Command& c) {
   if (c.p1 == kDeriveUnderLoadedKey) {
-    if (!state.session.cipher_key) sw = sw::kConditionsNotSatisfied;
-    return state.session.cipher_key;
+    if (!state.session.cipher_key) return {{}, sw::kConditionsNotSatisfied};
+    return {*state.session.cipher_key};
   }
   auto it = state.card.keys.find(c.p2);
-  if (it == state.card.keys.end()) {
-    sw = sw::kReferenceNotFound;
-    return std::nullopt;
-  }
+  if (it == state.card.keys.end()) return {{}, sw::kReferenceNotFound};
   const Key& key = it->second;
-  if (key.type != KeyType::kCipher16 || (key.usage & kUsageCipherMaster) == 0) {
-    sw = sw::kConditionsNotSatisfied;
-    return std::nullopt;
-  }
+  if (key.type != KeyType::kCdea || (key.usage & kUsageCipherMaster) == 0) return {{}, sw::kConditionsNotSatisfied};
   Block block{};
   std::copy(key.value.begin(), key.value.end(), block.begin());
-  return block;
+  return {block};
 }
 
 }  // namespace
 
-Answer Cipher16LoadKey(CardState& state, const Command& c) {
+Answer CdeaLoadKey(CardState& state, const Command& c) {
   if (c.p1 != 0x00 || c.p2 != 0x00) return Status(sw::kWrongP1P2);
   if (!IsOneBlock(c)) return Status(sw::kWrongLength);
   Block key{};
   std::copy(c.data.begin(), c.data.end(), key.begin());
   state.session.cipher_key = key;
-  return Status(sw::kOk);
+  return Status(sw::kSuccess);
 }
 
-Answer Cipher16Encrypt(CardState& state, const Command& c) {
+Answer CdeaEncrypt(CardState& state, const Command& c) {
   return Cipher(state.session.cipher_key, c, true);
 }
-Answer Cipher16Decrypt(CardState& state, const Command& c) {
+Answer CdeaDecrypt(CardState& state, const Command& c) {
   return Cipher(state.session.cipher_key, c, false);
 }
-Answer Cipher16SessionCommand(CardState& state, const Command& c) {
+Answer CdeaSessionCommand(CardState& state, const Command& c) {
   return Cipher(state.session.session_key, c, true);
 }
 
 // The session key is the 16 data bytes encrypted under the master key; the
 // answer is its 3-byte check value.
-Answer Cipher16KeyCommand(CardState& state, const Command& c) {
+Answer CdeaKeyCommand(CardState& state, const Command& c) {
   if (c.p1 != kDeriveUnderLoadedKey && c.p1 != kDeriveUnderCardKey) return Status(sw::kWrongP1P2);
   if (c.p1 == kDeriveUnderLoadedKey && c.p2 != 0x00) return Status(sw::kWrongP1P2);
   if (!IsOneBlock(c)) return Status(sw::kWrongLength);
-  uint16_t sw = sw::kOk;
-  const std::optional<Block> master = MasterKey(state, c, sw);
-  if (!master) return Status(sw);
-  const auto session_key = Aes128Block(*master, c.data, true);
+  const Found<Block> master = MasterKey(state, c);
+  if (!master.ok()) return Status(master.sw);
+  const auto session_key = Aes128Block(master.value, c.data, true);
   const Block zero{};
   const auto check = session_key ? Aes128Block(*session_key, zero, true) : std::nullopt;
   if (!check) return Status(sw::kNoDiagnosis);

@@ -26,7 +26,7 @@ bool Matches(const Value& stored, std::span<const uint8_t> presented) {
   return CRYPTO_memcmp(stored.data(), v.data(), v.size()) == 0;
 }
 
-uint16_t TriesLeft(uint8_t tries) { return static_cast<uint16_t>(sw::kWrongValueTriesLeft | tries); }
+uint16_t TriesLeft(uint8_t tries) { return static_cast<uint16_t>(sw::kTriesLeft | tries); }
 
 // One comparison against a value with a try counter: a mismatch costs a
 // try, a match gives them all back. Marks the card changed when the counter
@@ -38,7 +38,7 @@ uint16_t Compare(CardState& state, const Value& stored, uint8_t& left, uint8_t m
   const uint8_t after = match ? max : static_cast<uint8_t>(left - 1);
   if (after != left) state.changed = true;
   left = after;
-  return match ? sw::kOk : TriesLeft(left);
+  return match ? sw::kSuccess : TriesLeft(left);
 }
 
 Passphrase* Find(CardState& state, uint8_t ref) {
@@ -58,10 +58,10 @@ Answer Verify(CardState& state, const Command& c) {
   if (p == nullptr) return Status(sw::kReferenceNotFound);
   if (c.data.empty()) {
     if (p->tries_left == 0) return Status(sw::kBlocked);
-    return Status(state.session.verified.test(c.p2) ? sw::kOk : TriesLeft(p->tries_left));
+    return Status(state.session.verified.test(c.p2) ? sw::kSuccess : TriesLeft(p->tries_left));
   }
   const uint16_t result = Compare(state, p->value, p->tries_left, p->tries_max, c.data);
-  state.session.verified.set(c.p2, result == sw::kOk);
+  state.session.verified.set(c.p2, result == sw::kSuccess);
   return Status(result);
 }
 
@@ -74,11 +74,11 @@ Answer ChangePassphrase(CardState& state, const Command& c) {
   if (p == nullptr) return Status(sw::kReferenceNotFound);
   const uint16_t result =
       Compare(state, p->value, p->tries_left, p->tries_max, c.data.first(kPassphraseLength));
-  state.session.verified.set(c.p2, result == sw::kOk);
-  if (result != sw::kOk) return Status(result);
+  state.session.verified.set(c.p2, result == sw::kSuccess);
+  if (result != sw::kSuccess) return Status(result);
   std::copy(c.data.begin() + kPassphraseLength, c.data.end(), p->value.begin());
   state.changed = true;
-  return Status(sw::kOk);
+  return Status(sw::kSuccess);
 }
 
 // Data: the unblocking code, then the new passphrase, 8 bytes each. The
@@ -91,12 +91,12 @@ Answer UnblockPassphrase(CardState& state, const Command& c) {
   if (p == nullptr) return Status(sw::kReferenceNotFound);
   const uint16_t result =
       Compare(state, p->unblock, p->unblock_left, p->unblock_max, c.data.first(kPassphraseLength));
-  if (result != sw::kOk) return Status(result);
+  if (result != sw::kSuccess) return Status(result);
   std::copy(c.data.begin() + kPassphraseLength, c.data.end(), p->value.begin());
   p->tries_left = p->tries_max;
   state.session.verified.reset(c.p2);
   state.changed = true;
-  return Status(sw::kOk);
+  return Status(sw::kSuccess);
 }
 
 }  // namespace tarnwick::vcard

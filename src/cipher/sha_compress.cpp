@@ -3,17 +3,14 @@
 #include <cstdint>
 #include <cstring>
 
-#include "transport/exchange.h"
-#include "transport/frame.h"
-#include "reader/status.h"
+#include "protocol/status_words.h"
 #include "tarnwick.h"
+#include "transport/exchange.h"
 
 namespace {
 
 using tarnwick::CommandFrame;
 
-constexpr uint8_t kCla = 0x80;
-constexpr uint8_t kInsHash = 0xCC;
 constexpr int32_t kSingleCommandLimit = 138;
 constexpr int32_t kPieceSize = 64;
 // The total length travels in 15 bits: P1 bits 0-6 and P2.
@@ -29,7 +26,7 @@ constexpr std::size_t kDigestSize = 20;
 
 int32_t SendPiece(tw_handle_t reader, uint8_t p1, uint8_t p2, const uint8_t* piece, int32_t n,
                   tarnwick::Response<>& response) {
-  CommandFrame frame(kCla, kInsHash, p1, p2);
+  CommandFrame frame(tarnwick::ins::kHashSha1, p1, p2);
   frame.SetData(piece, static_cast<uint8_t>(n));
   return tarnwick::Exchange(reader, frame, response);
 }

@@ -2,6 +2,7 @@
 // big-endian magnitude that the card's RSA commands take.
 #include <cstring>
 
+#include "protocol/der_length.h"
 #include "tarnwick.h"
 
 namespace {
@@ -11,22 +12,12 @@ struct LengthField {
   uint32_t content_length;  // L
 };
 
-uint32_t BigEndian(const uint8_t* bytes, int n) {
-  uint32_t value = 0;
-  for (int i = 0; i < n; ++i) value = (value << 8) | bytes[i];
-  return value;
-}
-
-// Byte 1 below 0x80 is the length itself; 0x81 and 0x82 announce one or two
-// length bytes; any other value is read as the four-byte form 0x84, and the
-// input is made to say so.
+// A length field read in the four-byte form is made to say so: its first
+// byte becomes 0x84 whatever it held.
 LengthField ReadLengthField(uint8_t* der) {
-  const uint8_t first = der[1];
-  if (first < 0x80) return {2, first};
-  if (first == 0x81) return {3, BigEndian(der + 2, 1)};
-  if (first == 0x82) return {4, BigEndian(der + 2, 2)};
-  der[1] = 0x84;
-  return {6, BigEndian(der + 2, 4)};
+  const auto header_size = static_cast<uint32_t>(tarnwick::der::HeaderSize(der[1]));
+  if (header_size == tarnwick::der::HeaderSize(0x84)) der[1] = 0x84;
+  return {header_size, tarnwick::der::ContentLength(der)};
 }
 
 }  // namespace

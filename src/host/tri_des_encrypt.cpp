@@ -5,6 +5,7 @@
 #include <new>
 
 #include "host/des_ecb_buffer.h"
+#include "host/tri_des.h"
 #include "tarnwick.h"
 
 namespace {
@@ -30,8 +31,7 @@ std::unique_ptr<uint8_t[]> WorkBuffer(int32_t len) {
 
 }  // namespace
 
-extern "C" TW_API int32_t TriDesEncrypt(const uint8_t* key, const uint8_t* in, uint8_t* out,
-                                        int32_t len) {
+int32_t tarnwick::host::TriDesEcb(const uint8_t* key, const uint8_t* in, uint8_t* out, int32_t len) {
   // A negative length names no data: nothing is allocated or written.
   if (len < 0) return kDone;
   auto first = WorkBuffer(len);
@@ -45,4 +45,9 @@ extern "C" TW_API int32_t TriDesEncrypt(const uint8_t* key, const uint8_t* in, u
   if (tarnwick::DesEcbBuffer(first.get(), second.get(), len, k2, 0) != 1) return kSecondPassFailed;
   if (tarnwick::DesEcbBuffer(second.get(), out, len, k1, 1) != 1) return kThirdPassFailed;
   return kDone;
+}
+
+extern "C" TW_API int32_t TriDesEncrypt(const uint8_t* key, const uint8_t* in, uint8_t* out,
+                                        int32_t len) {
+  return tarnwick::host::TriDesEcb(key, in, out, len);
 }

@@ -3,7 +3,7 @@
 #include "transport/exchange.h"
 
 #include "transport/driver.h"
-#include "reader/status.h"
+#include "protocol/status_words.h"
 
 namespace tarnwick {
 namespace {

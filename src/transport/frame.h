@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "protocol/instructions.h"
+
 namespace tarnwick {
 
 class CommandFrame {
@@ -18,21 +20,18 @@ class CommandFrame {
   // The driver takes the command length as one byte.
   static constexpr std::size_t kMaxSendable = 255;
 
-  // A header-only command (length 5); every byte after the header is zero.
-  CommandFrame(uint8_t cla, uint8_t ins, uint8_t p1, uint8_t p2, uint8_t p3 = 0) {
-    SetHeader(cla, ins, p1, p2, p3);
-  }
-
-  // Five zero bytes: sent to wait until the card is ready again.
-  static CommandFrame Poll() { return CommandFrame(0, 0, 0, 0, 0); }
-
-  void SetHeader(uint8_t cla, uint8_t ins, uint8_t p1, uint8_t p2, uint8_t p3) {
-    bytes_[0] = cla;
-    bytes_[1] = ins;
+  // A header-only command (length 5) of the instruction; every byte after
+  // the header is zero.
+  CommandFrame(const protocol::Instruction& instruction, uint8_t p1, uint8_t p2, uint8_t p3 = 0) {
+    bytes_[0] = instruction.cla;
+    bytes_[1] = instruction.ins;
     bytes_[2] = p1;
     bytes_[3] = p2;
     bytes_[4] = p3;
   }
+
+  // Five zero bytes: sent to wait until the card is ready again.
+  static CommandFrame Poll() { return CommandFrame(ins::kPoll, 0, 0, 0); }
   void SetP1(uint8_t p1) { bytes_[2] = p1; }
   void SetP2(uint8_t p2) { bytes_[3] = p2; }
   void SetP3(uint8_t p3) { bytes_[4] = p3; }
@@ -46,9 +45,6 @@ class CommandFrame {
 
   // Le after the data, for a command that carries data and expects an answer.
   void AppendLe(uint8_t le) { bytes_[length_++] = le; }
-
-  // Sends the first n bytes of the frame whatever its Lc says.
-  void SetLength(std::size_t n) { length_ = n < kCapacity ? n : kCapacity; }
 
   uint8_t* data() { return bytes_.data() + kHeaderSize; }
   const uint8_t* bytes() const { return bytes_.data(); }

@@ -2,7 +2,7 @@
 // fall-back on SW1, as the trace and the programs print them.
 #include <gtest/gtest.h>
 
-#include "status_words.h"
+#include "protocol/status_words.h"
 
 namespace {
 
