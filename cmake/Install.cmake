@@ -9,10 +9,6 @@ install(FILES ${PROJECT_SOURCE_DIR}/include/tarnwick.h ${PROJECT_SOURCE_DIR}/inc
               ${PROJECT_SOURCE_DIR}/include/tarnwick_driver.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
 
-foreach(driver IN ITEMS skorra usbskorra)
-  if(TARGET ${driver})
-    install(TARGETS ${driver}
-      LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime
-      RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
-  endif()
-endforeach()
+install(TARGETS skorra usbskorra
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)

@@ -54,6 +54,18 @@ INSTANTIATE_TEST_SUITE_P(
                  "80 CC 81 2C 2C"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// One answer buffer serves every piece and is cleared before each: a last
+// piece answered without data gives a zero digest, not an earlier piece's.
+TEST_F(BoundDriver, ShaDigestOfALastAnswerWithoutDataIsZeros) {
+  const std::vector<uint8_t> msg(139, 0x5A);
+  QueueSw(0x9000, std::vector<uint8_t>(24, 0x01));
+  QueueSw(0x9000, std::vector<uint8_t>(24, 0x02));
+  QueueSw(0x9000);
+  std::vector<uint8_t> digest(20, 0xEE);
+  ASSERT_EQ(SHA_Compress(kReader, msg.data(), 139, digest.data()), 0x9000);
+  EXPECT_EQ(Hex(digest), Hex(std::vector<uint8_t>(20, 0x00)));
+}
+
 TEST_F(BoundDriver, ShaLongestMessageEndsWithBothLengthBytesFull) {
   const std::vector<uint8_t> msg(32767, 0x61);
   uint8_t digest[20];
