@@ -79,21 +79,18 @@ typedef struct tw_status_row {
 } tw_status_row;
 
 /* The row that describes sw: exact words first, then the families that
- * carry a count, then what SW1 alone says. NULL for a word none names. */
+ * carry a count, then what SW1 alone says (which is also the meaning of
+ * 6200, 6700, 6F00 and the like). NULL for a word none names. */
 static inline const tw_status_row *tw_status_find(uint16_t sw) {
   static const tw_status_row rows[] = {
       {TW_SW_SUCCESS, 0xFFFF, "command completed", NULL, NULL},
       {TW_SW_MALFORMED_KEY_PAIR, 0xFFFF, "malformed key-pair answer", NULL, NULL},
-      {0x6200, 0xFFFF, "warning, state unchanged", NULL, NULL},
       {TW_SW_REPEAT_COMMAND, 0xFFFF, "repeat the command", NULL, NULL},
       {0x6281, 0xFFFF, "part of the returned data may be corrupted", NULL, NULL},
       {TW_SW_END_REACHED, 0xFFFF, "end of file or record reached before Le bytes", NULL, NULL},
       {0x6283, 0xFFFF, "selected file invalidated", NULL, NULL},
       {TW_SW_AUTHENTICATION_FAILED, 0xFFFF, "authentication failed", NULL, NULL},
-      {0x6400, 0xFFFF, "execution error, state unchanged", NULL, NULL},
-      {0x6500, 0xFFFF, "execution error, state changed", NULL, NULL},
       {TW_SW_MEMORY_FAILURE, 0xFFFF, "memory failure", NULL, NULL},
-      {TW_SW_WRONG_LENGTH, 0xFFFF, "wrong length", NULL, NULL},
       {TW_SW_CHANNEL_UNSUPPORTED, 0xFFFF, "logical channel not supported", NULL, NULL},
       {TW_SW_SECURE_MESSAGING_UNSUPPORTED, 0xFFFF, "secure messaging not supported", NULL, NULL},
       {TW_SW_INCOMPATIBLE_FILE, 0xFFFF, "command incompatible with file structure", NULL, NULL},
@@ -116,7 +113,6 @@ static inline const tw_status_row *tw_status_find(uint16_t sw) {
       {TW_SW_WRONG_PARAMETERS, 0xFFFF, "wrong parameters, offset outside the file", NULL, NULL},
       {TW_SW_INS_NOT_SUPPORTED, 0xFFFF, "instruction not supported", NULL, NULL},
       {TW_SW_CLA_NOT_SUPPORTED, 0xFFFF, "class not supported", NULL, NULL},
-      {TW_SW_NO_DIAGNOSIS, 0xFFFF, "no precise diagnosis", NULL, NULL},
       {TW_SW_CARD_BUSY, 0xFFFF, "card busy", NULL, NULL},
       {TW_SW_EXCHANGE_FAILED, 0xFFFF, "reader exchange failed", NULL, NULL},
       {TW_SW_TRIES_LEFT, 0xFFF0, "verification failed, tries left in the low digit",
@@ -129,11 +125,11 @@ static inline const tw_status_row *tw_status_find(uint16_t sw) {
       {0x6400, 0xFF00, "execution error, state unchanged", NULL, NULL},
       {0x6500, 0xFF00, "execution error, state changed", NULL, NULL},
       {0x6600, 0xFF00, "security error", NULL, NULL},
-      {0x6700, 0xFF00, "wrong length", NULL, NULL},
+      {TW_SW_WRONG_LENGTH, 0xFF00, "wrong length", NULL, NULL},
       {0x6800, 0xFF00, "function in class byte not supported", NULL, NULL},
       {0x6900, 0xFF00, "command not allowed", NULL, NULL},
       {0x6A00, 0xFF00, "wrong parameters P1-P2", NULL, NULL},
-      {0x6F00, 0xFF00, "no precise diagnosis", NULL, NULL},
+      {TW_SW_NO_DIAGNOSIS, 0xFF00, "no precise diagnosis", NULL, NULL},
   };
   size_t i;
   for (i = 0; i < sizeof rows / sizeof rows[0]; ++i)
