@@ -1,7 +1,6 @@
-// The length field of a DER INTEGER as the library reads it, shared by the
-// decoder and by the tool that checks its input first: a first length byte
-// below 0x80 is the length, 0x81 and 0x82 announce one and two length
-// bytes, and every other value four.
+// The length field of a DER INTEGER as the library's decoder reads it, and
+// the tool that checks its input before: a first length byte below 0x80 is
+// the length, 0x81 and 0x82 announce one and two bytes, any other four.
 #pragma once
 
 #include <cstddef>

@@ -1,7 +1,6 @@
-// The card's commands, each declared once: class and instruction byte and
-// the traits the library's frames, the card's dispatch, the trace and the
-// fuzz harnesses read from it (which bytes are secret, which commands keep
-// the card busy).
+// The card's commands, each declared once: class and instruction byte with
+// the traits (secret bytes, busy phase) that the library's frames, the
+// card's dispatch, the trace and the fuzz harnesses read from it.
 #pragma once
 
 #include <cstddef>
