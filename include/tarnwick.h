@@ -33,8 +33,7 @@
  * different threads when the driver allows it.
  *
  * Memory. Every buffer belongs to the caller; the library keeps no pointer
- * after a call returns and allocates nothing except the two work buffers of
- * TriDesEncrypt, released before it returns.
+ * after a call returns, and nothing it allocates outlives the call.
  */
 #ifndef TARNWICK_H
 #define TARNWICK_H
@@ -471,8 +470,9 @@ TW_API int32_t GetChallenge(uint8_t *out, uint32_t n, tw_handle_t reader);
  * @param reader the open reader (first here).
  * @param key the 16-byte key, K1 then K2.
  * @param keyid the card key to check against (P2).
- * @return 0 accepted; 1 the challenge failed (nothing more sent); 2 the
- *         host encryption failed; 3 the card refused the cryptogram.
+ * @return 0 accepted; 1 the challenge failed (nothing more sent); 3 the
+ *         card refused the cryptogram. (2, the host encryption failed, is
+ *         no longer returned: it cannot fail.)
  *
  * @code
  *   if (ExternAuth(reader, key16, 0x01) != 0) puts("not authenticated");
@@ -668,9 +668,12 @@ TW_API int32_t IntegerDERDecode(uint8_t *der, uint8_t *out, uint32_t *out_len);
  *
  * @param key 16 bytes, K1 then K2 (parity bits ignored).
  * @param in input; must hold @p len rounded up to 8 bytes.
- * @param out output; receives @p len rounded up to 8 bytes. May equal @p in.
+ * @param out output; receives @p len rounded up to 8 bytes. May equal @p in
+ *        or overlap it in any way: the result is that of separate buffers.
  * @param len length in bytes; 0 or negative processes nothing.
- * @return 0 success; 100 or 101 a work buffer could not be allocated.
+ * @return 0 success. 100 and 101 (a work buffer could not be allocated) stay
+ *         reserved but are no longer produced: the function allocates
+ *         nothing and cannot fail.
  *
  * @code
  *   uint8_t ct[8];

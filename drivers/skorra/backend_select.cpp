@@ -12,6 +12,10 @@ namespace tarnwick::skorra {
 
 std::unique_ptr<Backend> OpenBackend(int port_number, BackendKind preferred, const Settings& settings,
                                      Trace* trace, std::string& problem) {
+  if (settings.problem) {
+    problem = *settings.problem;
+    return nullptr;
+  }
   if (settings.backend.value_or(preferred) == BackendKind::kPcsc)
     return OpenPcscCard(port_number, settings, trace, problem);
   if (!settings.card_dir) return VirtualCardBackend::InMemory(port_number);

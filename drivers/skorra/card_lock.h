@@ -5,23 +5,33 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 
 namespace tarnwick::skorra {
 
 class CardLock {
  public:
-  // The lock on `path`, or nullopt when another open holds it or the lock
-  // file cannot be made.
-  static std::optional<CardLock> Take(const std::filesystem::path& path);
+  // The lock on `path`, or nullopt with the reason: another process holds
+  // it ("in use by another process"), or the lock file cannot be opened
+  // (the system's own reason: a read-only file system, no permission), or
+  // the path names a symbolic link or something other than a regular file.
+  // Links are never followed and opening never blocks.
+  static std::optional<CardLock> Take(const std::filesystem::path& path, std::string& problem);
   ~CardLock();
   CardLock(CardLock&& other) noexcept;
   CardLock& operator=(CardLock&&) = delete;
   CardLock(const CardLock&) = delete;
   CardLock& operator=(const CardLock&) = delete;
 
+  // True while the path still names the file this lock holds: once the lock
+  // file is deleted or replaced, another process can take a lock of its own
+  // on whatever the path names now.
+  bool StillHeld() const;
+
  private:
-  explicit CardLock(int fd) : fd_(fd) {}
+  CardLock(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
   int fd_;
+  std::filesystem::path path_;
 };
 
 }  // namespace tarnwick::skorra

@@ -31,6 +31,11 @@ class ImageStore {
   // False when the new image did not take the old one's place.
   bool Write(std::span<const uint8_t> image) const;
 
+  // Removes the temporary files (.card1.img.*) that a writer killed before
+  // its rename left behind: whole images, passphrases and keys included.
+  // Only while holding the card's lock, when no writer of this card runs.
+  void RemoveLeftovers() const;
+
   const std::filesystem::path& path() const { return path_; }
   // The file whose lock keeps the image to one process: .card1.lock.
   std::filesystem::path lock_path() const { return folder_ / ("." + path_.stem().string() + ".lock"); }

@@ -49,20 +49,26 @@ ImageStore::ImageStore(std::filesystem::path folder, int port_number)
     : folder_(std::move(folder)), path_(folder_ / ("card" + std::to_string(port_number) + ".img")) {}
 
 ImageStore::Loaded ImageStore::Read() const {
-  const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: a FIFO in the image's place opens at once, and is refused
+  // for what it is.
+  const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     if (errno == ENOENT) return {Outcome::kMissing, {}, {}};
     return {Outcome::kDamaged, {}, std::strerror(errno)};
   }
   struct stat info {};
   std::vector<uint8_t> file;
-  bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kLargestFile;
-  if (read) {
+  std::string problem;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    problem = "not a regular file";
+  } else if (info.st_size > kLargestFile) {
+    problem = "too large for a card image";
+  } else {
     file.resize(static_cast<std::size_t>(info.st_size));
-    read = ReadAll(fd, file);
+    if (!ReadAll(fd, file)) problem = "not a readable card image file";
   }
   ::close(fd);
-  if (!read) return {Outcome::kDamaged, {}, "not a readable card image file"};
+  if (!problem.empty()) return {Outcome::kDamaged, {}, problem};
   return {Outcome::kLoaded, std::move(file), {}};
 }
 

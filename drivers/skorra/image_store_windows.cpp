@@ -54,9 +54,9 @@ ImageStore::Loaded ImageStore::Read() const {
   const fs::file_status status = fs::status(path_, ec);
   if (status.type() == fs::file_type::not_found) return {Outcome::kMissing, {}, {}};
   if (ec) return {Outcome::kDamaged, {}, ec.message()};
+  if (!fs::is_regular_file(status)) return {Outcome::kDamaged, {}, "not a regular file"};
   std::ifstream in;
-  if (fs::is_regular_file(status) && fs::file_size(path_, ec) <= kLargestFile && !ec)
-    in.open(path_, std::ios::binary);
+  if (fs::file_size(path_, ec) <= kLargestFile && !ec) in.open(path_, std::ios::binary);
   if (!in) return {Outcome::kDamaged, {}, "not a readable card image file"};
   std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) return {Outcome::kDamaged, {}, "not a readable card image file"};

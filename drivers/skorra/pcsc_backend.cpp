@@ -3,18 +3,12 @@
 // card API shares are used.
 #include "pcsc_backend.h"
 
-#ifdef _WIN32
-#include <winscard.h>
-#else
-#include <PCSC/winscard.h>
-#include <PCSC/wintypes.h>
-#endif
-
 #include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <vector>
 
+#include "pcsc_api.h"
 #include "t0_exchange.h"
 
 namespace tarnwick::skorra {
@@ -31,11 +25,11 @@ std::string Failure(const char* what, LONG rv) {
 }
 
 // The readers PC/SC lists, in its order.
-std::vector<std::string> ListReaders(SCARDCONTEXT context, std::string& problem) {
+std::vector<std::string> ListReaders(const PcscApi& pcsc, SCARDCONTEXT context, std::string& problem) {
   DWORD size = 0;
-  LONG rv = SCardListReaders(context, nullptr, nullptr, &size);
+  LONG rv = pcsc.list_readers(context, nullptr, nullptr, &size);
   std::vector<char> names(size);
-  if (rv == SCARD_S_SUCCESS) rv = SCardListReaders(context, nullptr, names.data(), &size);
+  if (rv == SCARD_S_SUCCESS) rv = pcsc.list_readers(context, nullptr, names.data(), &size);
   if (rv != SCARD_S_SUCCESS) {
     problem = Failure("listing the readers", rv);
     return {};
@@ -62,18 +56,18 @@ std::optional<std::string> ChooseReader(const std::vector<std::string>& readers,
 
 class PcscBackend final : public Backend {
  public:
-  PcscBackend(SCARDCONTEXT context, SCARDHANDLE card, DWORD protocol, Trace* trace)
-      : context_(context), card_(card), protocol_(protocol), trace_(trace) {}
+  PcscBackend(const PcscApi& pcsc, SCARDCONTEXT context, SCARDHANDLE card, DWORD protocol, Trace* trace)
+      : pcsc_(pcsc), context_(context), card_(card), protocol_(protocol), trace_(trace) {}
   ~PcscBackend() override {
-    SCardDisconnect(card_, SCARD_LEAVE_CARD);
-    SCardReleaseContext(context_);
+    pcsc_.disconnect(card_, SCARD_LEAVE_CARD);
+    pcsc_.release_context(context_);
   }
   PcscBackend(const PcscBackend&) = delete;
   PcscBackend& operator=(const PcscBackend&) = delete;
 
   // A warm reset: the card keeps its power and restarts.
   bool PowerUp() override {
-    return SCardReconnect(card_, SCARD_SHARE_SHARED, kProtocols, SCARD_RESET_CARD, &protocol_) ==
+    return pcsc_.reconnect(card_, SCARD_SHARE_SHARED, kProtocols, SCARD_RESET_CARD, &protocol_) ==
            SCARD_S_SUCCESS;
   }
 
@@ -86,16 +80,17 @@ class PcscBackend final : public Backend {
 
  private:
   std::optional<std::vector<uint8_t>> Carry(std::span<const uint8_t> apdu) {
-    const SCARD_IO_REQUEST* pci = protocol_ == SCARD_PROTOCOL_T0 ? SCARD_PCI_T0 : SCARD_PCI_T1;
+    const SCARD_IO_REQUEST* pci = protocol_ == SCARD_PROTOCOL_T0 ? pcsc_.pci_t0 : pcsc_.pci_t1;
     std::vector<uint8_t> answer(kLongestRawAnswer);
     DWORD length = static_cast<DWORD>(answer.size());
-    if (SCardTransmit(card_, pci, apdu.data(), static_cast<DWORD>(apdu.size()), nullptr, answer.data(),
+    if (pcsc_.transmit(card_, pci, apdu.data(), static_cast<DWORD>(apdu.size()), nullptr, answer.data(),
                       &length) != SCARD_S_SUCCESS)
       return std::nullopt;
     answer.resize(length);
     return answer;
   }
 
+  const PcscApi& pcsc_;
   SCARDCONTEXT context_;
   SCARDHANDLE card_;
   DWORD protocol_;  // the one the card and reader agreed on at the last connect or reset
@@ -106,27 +101,29 @@ class PcscBackend final : public Backend {
 
 std::unique_ptr<Backend> OpenPcscCard(int port_number, const Settings& settings, Trace* trace,
                                       std::string& problem) {
+  const PcscApi* pcsc = LoadPcsc(problem);
+  if (pcsc == nullptr) return nullptr;
   SCARDCONTEXT context = 0;
-  if (LONG rv = SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context); rv != SCARD_S_SUCCESS) {
+  if (LONG rv = pcsc->establish_context(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context); rv != SCARD_S_SUCCESS) {
     problem = Failure("no PC/SC service", rv);
     return nullptr;
   }
-  const std::vector<std::string> readers = ListReaders(context, problem);
+  const std::vector<std::string> readers = ListReaders(*pcsc, context, problem);
   const std::optional<std::string> reader = ChooseReader(readers, port_number, settings);
   if (!reader) {
     if (problem.empty()) problem = "no PC/SC reader for this port";
-    SCardReleaseContext(context);
+    pcsc->release_context(context);
     return nullptr;
   }
   SCARDHANDLE card = 0;
   DWORD protocol = 0;
-  if (LONG rv = SCardConnect(context, reader->c_str(), SCARD_SHARE_SHARED, kProtocols, &card, &protocol);
+  if (LONG rv = pcsc->connect(context, reader->c_str(), SCARD_SHARE_SHARED, kProtocols, &card, &protocol);
       rv != SCARD_S_SUCCESS) {
     problem = Failure(reader->c_str(), rv);
-    SCardReleaseContext(context);
+    pcsc->release_context(context);
     return nullptr;
   }
-  return std::make_unique<PcscBackend>(context, card, protocol, trace);
+  return std::make_unique<PcscBackend>(*pcsc, context, card, protocol, trace);
 }
 
 }  // namespace tarnwick::skorra

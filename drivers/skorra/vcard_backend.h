@@ -20,10 +20,11 @@ class VirtualCardBackend final : public Backend {
   static std::unique_ptr<VirtualCardBackend> InMemory(int port_number);
 
   // The card saved in the store, held by this process alone while the
-  // backend lives; a missing file gives a fresh card. nullptr and a problem
-  // text when another process holds the card or the file is damaged: a
-  // damaged card is never silently replaced by a fresh one, which would
-  // lose its contents.
+  // backend lives; a missing file gives a fresh card. Temporary files a
+  // killed writer left are removed. nullptr and a problem text when another
+  // process holds the card, its lock file cannot be opened or the file is
+  // damaged: a damaged card is never silently replaced by a fresh one,
+  // which would lose its contents.
   static std::unique_ptr<VirtualCardBackend> FromStore(ImageStore store, std::string& problem);
 
   bool PowerUp() override;
@@ -31,14 +32,22 @@ class VirtualCardBackend final : public Backend {
 
  private:
   explicit VirtualCardBackend(vcard::Card& card);
-  VirtualCardBackend(vcard::Card card, ImageStore store, CardLock lock, std::vector<uint8_t> saved_image);
+  VirtualCardBackend(vcard::Card card, ImageStore store, CardLock lock, std::vector<uint8_t> saved_image,
+                     bool on_disk);
   Reply SaveOrRollBack(vcard::Answer answer);
+  void KeepThroughStore();
+  // Writes the image while the card is still this process's own; false
+  // when it was not written.
+  bool Store(std::span<const uint8_t> image);
+  bool StillOurs();
 
   std::optional<vcard::Card> owned_;
   vcard::Card* card_;
   std::optional<ImageStore> store_;
   std::optional<CardLock> lock_;
   std::vector<uint8_t> saved_image_;  // what the file holds
+  bool on_disk_ = false;              // false while the file does not exist
+  bool lock_lost_ = false;            // another process may have written the card
 };
 
 }  // namespace tarnwick::skorra

@@ -33,6 +33,17 @@ void Card::Reset() {
 
 bool Card::TakeChanged() { return state_ && std::exchange(state_->changed, false); }
 
+void Card::SetDurableSave(DurableSave save) {
+  if (state_) state_->durable_save = std::move(save);
+}
+
+bool MakeDurable(CardState& state) {
+  if (!state.durable_save) return true;
+  if (!state.durable_save(SerializeImage(state.card))) return false;
+  state.changed = false;
+  return true;
+}
+
 std::vector<uint8_t> Card::SaveImage() const {
   return state_ ? SerializeImage(state_->card) : std::vector<uint8_t>{};
 }

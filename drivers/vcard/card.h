@@ -5,8 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "protocol/status_words.h"
@@ -22,6 +24,10 @@ struct RsaPrivateKey;
 
 // Where a completed key-pair generation takes its key from.
 using KeyPairSource = std::optional<RsaPrivateKey> (*)();
+
+// Keeps the card's image where it outlives the process; false when it could
+// not be kept.
+using DurableSave = std::function<bool(std::span<const uint8_t> image)>;
 
 struct CardOptions {
   // How many polls a card busy with a key-pair generation or an erase
@@ -53,6 +59,12 @@ class Card {
   // True when a command since the last call changed persistent state; the
   // driver then saves the image.
   bool TakeChanged();
+
+  // How the card keeps its image in the middle of a command: a try counter
+  // is spent through it before a secret is compared, and a command whose
+  // try cannot be kept is refused (0x6581) without comparing. Without one
+  // (a card in memory) every change counts as kept.
+  void SetDurableSave(DurableSave save);
 
   // The persistent state (files, passphrases and their counters, keys, RSA
   // key slots) as a self-describing byte image, and its inverse. Load

@@ -28,17 +28,28 @@ bool Matches(const Value& stored, std::span<const uint8_t> presented) {
 
 uint16_t TriesLeft(uint8_t tries) { return static_cast<uint16_t>(sw::kTriesLeft | tries); }
 
-// One comparison against a value with a try counter: a mismatch costs a
-// try, a match gives them all back. Marks the card changed when the counter
-// moves.
+// One comparison against a value with a try counter, fail-closed as a card
+// against tearing: the try is spent and kept before the comparison, so a
+// command cut short (or refused because the card cannot be saved) has cost
+// its try or compared nothing. A match then gives all the tries back.
 uint16_t Compare(CardState& state, const Value& stored, uint8_t& left, uint8_t max,
                  std::span<const uint8_t> presented) {
   if (left == 0) return sw::kBlocked;
-  const bool match = Matches(stored, presented);
-  const uint8_t after = match ? max : static_cast<uint8_t>(left - 1);
-  if (after != left) state.changed = true;
-  left = after;
-  return match ? sw::kSuccess : TriesLeft(left);
+  const bool changed_before = state.changed;
+  const uint8_t before = left;
+  --left;
+  state.changed = true;
+  if (!MakeDurable(state)) {
+    ++left;
+    state.changed = changed_before;
+    return sw::kMemoryFailure;
+  }
+  if (!Matches(stored, presented)) return TriesLeft(left);
+  left = max;
+  // The image that holds the spent try must get it back; a card without a
+  // durable save kept nothing, so for it only a counter that moved counts.
+  state.changed = state.durable_save || changed_before || left != before;
+  return sw::kSuccess;
 }
 
 Passphrase* Find(CardState& state, uint8_t ref) {

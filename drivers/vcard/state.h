@@ -140,6 +140,12 @@ struct CardState {
   Persistent card;
   Session session;
   bool changed = false;
+  DurableSave durable_save;
 };
+
+// Saves the persistent contents now, through the durable save when the
+// card has one; false when they could not be kept. Clears `changed` once
+// they are.
+bool MakeDurable(CardState& state);
 
 }  // namespace tarnwick::vcard

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "cipher/card_des.h"
-#include "host/tri_des.h"
+#include "host/des_ecb_buffer.h"
 #include "protocol/status_words.h"
 #include "security/challenge.h"
 #include "tarnwick.h"
@@ -14,10 +14,11 @@ namespace {
 
 constexpr uint8_t kChallengeSize = 8;
 
+// 2, the host encryption failed, no longer occurs: the triple-DES pass
+// cannot fail.
 enum ExternAuthResult : int32_t {
   kAccepted = 0,
   kNoChallenge = 1,
-  kHostCipherFailed = 2,
   kRefused = 3,
 };
 
@@ -35,7 +36,7 @@ extern "C" TW_API int32_t ExternAuth(tw_handle_t reader, const uint8_t* key, uin
   uint8_t challenge[kChallengeSize];
   uint8_t cryptogram[kChallengeSize];
   if (security::FetchChallenge(reader, challenge, kChallengeSize) != sw::kSuccess) return kNoChallenge;
-  if (host::TriDesEcb(key, challenge, cryptogram, kChallengeSize) != 0) return kHostCipherFailed;
+  TriDesEcbBuffer(key, challenge, cryptogram, kChallengeSize);
   const int32_t status = SendExternalAuthenticate(keyid, cryptogram, reader);
   return status == sw::kSuccess ? kAccepted : kRefused;
 }

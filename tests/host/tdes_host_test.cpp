@@ -1,8 +1,9 @@
 // Host two-key triple-DES: known answers, agreement with libcrypto's EVP
-// des-ede-ecb, parity and weak keys, in-place use, and exactly which bytes a
-// length reads and writes.
+// des-ede-ecb, parity and weak keys, overlapping buffers, and exactly which
+// bytes a length reads and writes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <random>
 #include <vector>
@@ -43,6 +44,9 @@ TEST(TriDesEncrypt, KnownAnswers) {
   }
 }
 
+// Every length up to 520 and two long ones: the input holds the length
+// rounded up to whole blocks, all of which are encrypted; the output's guard
+// bytes past them stay as they were.
 TEST(TriDesEncrypt, MatchesEvpOnRandomKeysAndLengths) {
   std::mt19937 rng(20240611);
   std::uniform_int_distribution<int> byte(0, 255);
@@ -52,14 +56,16 @@ TEST(TriDesEncrypt, MatchesEvpOnRandomKeysAndLengths) {
     return v;
   };
   std::vector<std::size_t> lengths;
-  for (std::size_t n = 8; n <= 512; n += 8) lengths.push_back(n);
+  for (std::size_t n = 0; n <= 520; ++n) lengths.push_back(n);
   lengths.insert(lengths.end(), {4096, 65536});
   for (std::size_t n : lengths) {
     const auto key = random_bytes(16);
-    const auto plain = random_bytes(n);
-    std::vector<uint8_t> out(n);
+    const auto plain = random_bytes((n + 7) / 8 * 8);
+    std::vector<uint8_t> out(plain.size() + 8, 0xA5);
     ASSERT_EQ(TriDesEncrypt(key.data(), plain.data(), out.data(), static_cast<int32_t>(n)), 0);
-    ASSERT_EQ(Hex(out), Hex(ReferenceTriDes(key.data(), plain))) << "length " << n << ", key " << Hex(key);
+    auto expected = ReferenceTriDes(key.data(), plain);
+    expected.resize(out.size(), 0xA5);
+    ASSERT_EQ(Hex(out), Hex(expected)) << "length " << n << ", key " << Hex(key);
   }
 }
 
@@ -78,14 +84,34 @@ TEST(TriDesEncrypt, ParityBitsAndWeakKeysAreNotRefused) {
   }
 }
 
-TEST(TriDesEncrypt, InPlaceEqualsSeparateBuffers) {
+struct OverlapCase {
+  std::size_t in_at;  // offsets in one buffer
+  std::size_t out_at;
+  int32_t len;
+};
+
+// Input and output in one buffer, the output at, before or after the input,
+// by whole blocks or not; lengths with a partial last block included.
+const OverlapCase kOverlaps[] = {
+    {0, 0, 64},   {5, 5, 13},  {1, 0, 61},  {3, 0, 40},  {8, 0, 33},   {20, 7, 100}, {16, 0, 9},
+    {0, 1, 61},   {0, 3, 40},  {0, 8, 33},  {7, 20, 100}, {0, 16, 9},  {0, 7, 1},    {3, 10, 300},
+    {10, 3, 300}, {1, 2, 520}, {2, 1, 520},
+};
+
+TEST(TriDesEncrypt, OverlappingBuffersGiveTheResultOfSeparateOnes) {
   const auto key = Bytes("0123456789ABCDEF 133457799BBCDFF1");
-  std::vector<uint8_t> data(64);
-  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7);
-  std::vector<uint8_t> separate(data.size());
-  ASSERT_EQ(TriDesEncrypt(key.data(), data.data(), separate.data(), 64), 0);
-  ASSERT_EQ(TriDesEncrypt(key.data(), data.data(), data.data(), 64), 0);
-  EXPECT_EQ(Hex(data), Hex(separate));
+  for (const auto& row : kOverlaps) {
+    std::vector<uint8_t> buffer(600);
+    for (std::size_t i = 0; i < buffer.size(); ++i) buffer[i] = static_cast<uint8_t>(i * 7 + i / 256);
+    const auto rounded = static_cast<std::ptrdiff_t>((row.len + 7) / 8 * 8);
+    const auto in = buffer.begin() + static_cast<std::ptrdiff_t>(row.in_at);
+    const auto cipher = ReferenceTriDes(key.data(), std::vector<uint8_t>(in, in + rounded));
+    auto expected = buffer;
+    std::copy(cipher.begin(), cipher.end(), expected.begin() + static_cast<std::ptrdiff_t>(row.out_at));
+    ASSERT_EQ(TriDesEncrypt(key.data(), buffer.data() + row.in_at, buffer.data() + row.out_at, row.len), 0);
+    EXPECT_EQ(Hex(buffer), Hex(expected)) << "input at " << row.in_at << ", output at " << row.out_at
+                                          << ", length " << row.len;
+  }
 }
 
 struct ExtentCase {

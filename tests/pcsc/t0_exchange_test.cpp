@@ -9,6 +9,7 @@
 
 #include "environment.h"
 #include "t0_exchange.h"
+#include "trace_format.h"
 
 namespace {
 
@@ -136,6 +137,66 @@ TEST(T0CompletionLimit, EndlessChainStops) {
   EXPECT_EQ(reply.data.size(), tarnwick::skorra::kLongestGatheredAnswer);
   EXPECT_EQ(reply.sw, 0x61FF);
   EXPECT_LT(exchanges, 20u);
+}
+
+// The trace's redaction, decided from the command: an answer to key-pair
+// generation with P2 00 shows only when it is exactly the public-key record.
+struct RedactionCase {
+  const char* name;
+  std::string command;
+  std::string data;
+  bool shown;
+};
+
+class AnswerRedaction : public ::testing::TestWithParam<RedactionCase> {};
+
+TEST_P(AnswerRedaction, DecidesFromTheCommand) {
+  const RedactionCase& c = GetParam();
+  const std::string line = tarnwick::skorra::AnswerLine("COM1", Bytes(c.command), Reply{Bytes(c.data), 0x9000}, false);
+  EXPECT_EQ(line.find(Hex(Bytes(c.data))) != std::string::npos, c.shown) << line;
+  EXPECT_NE(tarnwick::skorra::AnswerLine("COM1", Bytes(c.command), Reply{Bytes(c.data), 0x9000}, true)
+                .find(Hex(Bytes(c.data))),
+            std::string::npos);
+}
+
+const std::string kModulus = Counting(128, 0x10);
+const std::string kRecord = "6E 80 " + kModulus + " 65 03 01 00 01";
+
+INSTANTIATE_TEST_SUITE_P(
+    KeyGeneration, AnswerRedaction,
+    ::testing::Values(RedactionCase{"public_key_record", "80 CE 00 00 00", kRecord, true},
+                      // A private value that begins like the record (about one in forty keys).
+                      RedactionCase{"private_value_starting_6e", "80 CE 00 00 00", "6E 80 " + Counting(126, 1), false},
+                      RedactionCase{"half_value_starting_6e", "80 CE 00 00 00", "6E " + Counting(63, 1), false},
+                      RedactionCase{"record_one_byte_short", "80 CE 00 00 00", "6E 80 " + kModulus + " 65 03 01 00",
+                                    false},
+                      RedactionCase{"record_with_other_exponent", "80 CE 00 00 00",
+                                    "6E 80 " + kModulus + " 65 03 01 00 03", false},
+                      RedactionCase{"any_class", "00 CE 00 00 00", Counting(64, 0x6E), false},
+                      RedactionCase{"key_in_a_slot", "80 CE 00 01 00", Counting(64, 0x6E), true},
+                      RedactionCase{"cipher_key_command", "80 CE 20 00 10", "AA BB CC", true},
+                      RedactionCase{"read_binary", "00 B0 00 00 04", "6E 80 01 02", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A T=0 card hands the private values out over GET RESPONSE: those lines,
+// judged by the command they complete, hide the same bytes.
+TEST(AnswerRedaction, GetResponseLinesOfAT0CardHideThePrivateValues) {
+  const std::string d = Counting(128, 0x6E);
+  std::vector<std::string> lines;
+  const std::vector<uint8_t> command = Bytes("80 CE 00 00 00");
+  const Reply whole = CompleteT0(
+      command,
+      [&](std::span<const uint8_t> apdu) -> std::optional<std::vector<uint8_t>> {
+        if (apdu[1] == 0xCE) return Bytes("61 80");
+        return Bytes(d + " 90 00");
+      },
+      [&](std::span<const uint8_t> added, const Reply& reply) {
+        lines.push_back(tarnwick::skorra::CommandLine("COM1", added, false));
+        lines.push_back(tarnwick::skorra::AnswerLine("COM1", command, reply, false));
+      });
+  lines.push_back(tarnwick::skorra::AnswerLine("COM1", command, whole, false));
+  ASSERT_EQ(lines.size(), 3u);
+  for (const std::string& line : lines) EXPECT_EQ(line.find("6E 6F 70"), std::string::npos) << line;
 }
 
 }  // namespace

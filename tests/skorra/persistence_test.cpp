@@ -5,6 +5,8 @@
 #include <openssl/evp.h>
 
 #include <chrono>
+#include <fstream>
+#include <future>
 #include <thread>
 
 #include "driver_support.h"
@@ -195,10 +197,14 @@ TEST_F(CardImages, FailedWriteIsReportedAndUndone) {
   EXPECT_EQ(ReadFile(cards_.path() / "moved"), saved);
 }
 
-TEST_F(CardImages, LeftoverTemporaryFilesDoNotMatter) {
+// A writer killed before its rename leaves a whole image under a temporary
+// name: the next open of that card removes it, and only it.
+TEST_F(CardImages, LeftoverTemporaryFilesAreRemovedOnOpen) {
   WriteDeadBeefAndClose();
   WriteFile(cards_.path() / ".card1.img.Ab12Cd", "half a card");
+  WriteFile(cards_.path() / ".card2.img.Zz9Yy8", "another card's");
   EXPECT_EQ(ReadDataFile("COM1"), "DE AD BE EF");
+  EXPECT_EQ(FolderEntries(cards_.path()), (std::vector<std::string>{".card1.lock", ".card2.img.Zz9Yy8", "card1.img"}));
 }
 
 // A writer killed at arbitrary moments leaves an image that opens and holds
@@ -214,6 +220,8 @@ TEST_F(CardImages, KilledWriterLeavesAWholeImage) {
 
     const uint32_t handle = OpenAndPowerUp("COM1");
     ASSERT_NE(handle, 0u) << "image unusable after a kill at " << delay_ms << " ms";
+    for (const std::string& name : FolderEntries(cards_.path()))
+      EXPECT_FALSE(name.starts_with(".card1.img.")) << name << " left after a kill at " << delay_ms << " ms";
     ASSERT_EQ(Send(handle, apdu::kSelectData).sw, 0x9000);
     const std::string data = Send(handle, "00 B0 00 00 80").data;
     driver_.CT_close(handle);
@@ -222,6 +230,156 @@ TEST_F(CardImages, KilledWriterLeavesAWholeImage) {
         << data;
   }
 }
+
+// Unmounts what a test mounted, however the test ends.
+struct MountGuard {
+  fs::path folder;
+  ~MountGuard() { testos::Unmount(folder); }
+};
+
+// A save that fails (a full tmpfs where the test may mount one, else the
+// rename blocked) refuses every counted secret: the right passphrase like a
+// wrong one, nothing granted, and no try spent that was not kept.
+TEST_F(CardImages, FailedSaveRefusesCountedSecretsWithoutComparing) {
+  const fs::path dir = cards_.path() / "disk";
+  fs::create_directory(dir);
+  MountGuard mounted{dir};
+  const bool full_disk = testos::MountTmpfs(dir, "256k", false);
+  ScopedEnv card_dir("SKORRA_VCARD_DIR", dir.string());
+  const uint32_t handle = OpenAndPowerUp("COM1");
+  ASSERT_EQ(Send(handle, apdu::kSelectData).sw, 0x9000);
+  ASSERT_EQ(Send(handle, apdu::kWriteDeadBeef).sw, 0x9000);
+  if (full_disk) {
+    std::ofstream filler(dir / "filler", std::ios::binary);
+    while (filler.write(std::string(4096, 'x').data(), 4096) && filler.flush()) {
+    }
+  } else {
+    fs::rename(dir / "card1.img", dir / "moved");
+    fs::create_directory(dir / "card1.img");
+  }
+  const std::string wrong = "00 20 00 01 08 30 30 30 30 30 30 30 30";
+  EXPECT_EQ(Send(handle, wrong).sw, 0x6581);
+  EXPECT_EQ(Send(handle, apdu::kVerify).sw, 0x6581);
+  EXPECT_EQ(Send(handle, "80 2C 00 01 10 38 37 36 35 34 33 32 31 31 32 33 34 35 36 37 38").sw, 0x6581);
+  ASSERT_EQ(Send(handle, apdu::kSelectPinFile).sw, 0x9000);
+  EXPECT_EQ(Send(handle, apdu::kWriteDeadBeef).sw, 0x6982);
+  fs::remove(dir / (full_disk ? "filler" : "card1.img"));
+  if (!full_disk) fs::rename(dir / "moved", dir / "card1.img");
+  EXPECT_EQ(Send(handle, wrong).sw, 0x63C2);
+  driver_.CT_close(handle);
+}
+
+// A lock file deleted or replaced while COM1 is open lets a second process
+// open the card; no write is lost for it. The holder writes first: the lock
+// is taken again and the second process is kept out. The second process
+// writes first: the holder's view is stale and its writes are refused.
+struct LockTamper {
+  const char* name;
+  void (*tamper)(const fs::path& lock);
+  bool holder_writes_first;
+};
+
+class LockTampering : public CardImages, public ::testing::WithParamInterface<LockTamper> {};
+
+TEST_P(LockTampering, NeverLosesAWrite) {
+  if (testos::kWindows) GTEST_SKIP() << "Windows refuses to delete or replace a held lock file";
+  const uint32_t handle = OpenAndPowerUp("COM1");
+  ASSERT_EQ(Send(handle, apdu::kSelectData).sw, 0x9000);
+  ASSERT_EQ(Send(handle, "00 D6 00 00 04 01 02 03 04").sw, 0x9000);
+  GetParam().tamper(cards_.path() / ".card1.lock");
+  const std::vector<std::string> other = {SKORRA_LIBRARY, "COM1", "00A4000002000100", "00D6000004CAFEF00D"};
+  if (GetParam().holder_writes_first) {
+    EXPECT_EQ(Send(handle, apdu::kWriteDeadBeef).sw, 0x9000);
+    EXPECT_EQ(RunProbe(other).exit_code, 2) << "the second process must not open the card";
+  } else {
+    EXPECT_EQ(RunProbe(other).exit_code, 0);
+    EXPECT_EQ(Send(handle, apdu::kWriteDeadBeef).sw, 0x6581);
+  }
+  driver_.CT_close(handle);
+  EXPECT_EQ(ReadDataFile("COM1"), GetParam().holder_writes_first ? "DE AD BE EF" : "CA FE F0 0D");
+}
+
+void DeleteLock(const fs::path& lock) { fs::remove(lock); }
+void ReplaceLock(const fs::path& lock) {
+  WriteFile(lock.string() + ".new", "");
+  fs::rename(lock.string() + ".new", lock);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, LockTampering,
+                         ::testing::Values(LockTamper{"deleted_other_first", DeleteLock, false},
+                                           LockTamper{"replaced_other_first", ReplaceLock, false},
+                                           LockTamper{"deleted_holder_first", DeleteLock, true},
+                                           LockTamper{"replaced_holder_first", ReplaceLock, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Hostile or unlucky surroundings: the port is refused (or, for the trace,
+// opened without it) at once, with the real reason on standard error.
+struct Surroundings {
+  const char* name;
+  bool (*setup)(const fs::path& cards);  // false: cannot be made here
+  const char* variable;                  // set to `value` ("{cards}" the card folder), or nullptr
+  const char* value;
+  bool opens;
+  const char* reason;
+};
+
+class HostileSurroundings : public CardImages, public ::testing::WithParamInterface<Surroundings> {};
+
+TEST_P(HostileSurroundings, OpenReturnsAtOnceWithTheReason) {
+  const Surroundings& c = GetParam();
+  MountGuard mounted{cards_.path()};
+  if (!c.setup(cards_.path())) GTEST_SKIP() << "cannot be set up here";
+  std::string value = c.value != nullptr ? c.value : "";
+  if (const std::size_t at = value.find("{cards}"); at != std::string::npos)
+    value.replace(at, 7, cards_.path().string());
+  ScopedEnv variable(c.variable != nullptr ? c.variable : "SKORRA_UNUSED", value);
+  ::testing::internal::CaptureStderr();
+  auto opened = std::async(std::launch::async, [this] { return driver_.CT_open("COM1"); });
+  const bool returned = opened.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  for (const auto& entry : fs::recursive_directory_iterator(cards_.path()))
+    if (!returned && entry.is_fifo()) testos::WakeFifo(entry.path());
+  const uint32_t handle = opened.get();
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(returned) << "CT_open blocked";
+  EXPECT_FALSE(fs::exists(cards_.path() / "elsewhere")) << "a link was followed";
+  EXPECT_EQ(handle != 0, c.opens) << err;
+  EXPECT_NE(err.find(c.reason), std::string::npos) << err;
+  EXPECT_EQ(err.find("in use by another process"), std::string::npos) << err;
+  if (handle != 0) driver_.CT_close(handle);
+}
+
+bool Nothing(const fs::path&) { return true; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, HostileSurroundings,
+    ::testing::Values(
+        Surroundings{"image_fifo", [](const fs::path& d) { return testos::MakeFifo(d / "card1.img"); }, nullptr,
+                     nullptr, false, "not a regular file"},
+        Surroundings{"image_link_to_fifo",
+                     [](const fs::path& d) {
+                       if (!testos::MakeFifo(d / "fifo")) return false;
+                       fs::create_symlink(d / "fifo", d / "card1.img");
+                       return true;
+                     },
+                     nullptr, nullptr, false, "not a regular file"},
+        Surroundings{"lock_fifo", [](const fs::path& d) { return testos::MakeFifo(d / ".card1.lock"); }, nullptr,
+                     nullptr, false, "not a regular file"},
+        Surroundings{"lock_link",
+                     [](const fs::path& d) {
+                       if (testos::kWindows) return false;
+                       fs::create_symlink(d / "elsewhere", d / ".card1.lock");
+                       return true;
+                     },
+                     nullptr, nullptr, false, "symbolic link"},
+        Surroundings{"read_only_disk", [](const fs::path& d) { return testos::MountTmpfs(d, "64k", true); },
+                     nullptr, nullptr, false, "Read-only file system"},
+        Surroundings{"trace_fifo", [](const fs::path& d) { return testos::MakeFifo(d / "trace"); }, "SKORRA_TRACE",
+                     "{cards}/trace", true, "cannot open trace file"},
+        Surroundings{"backend_upper_case", Nothing, "SKORRA_BACKEND", "PCSC", false,
+                     "the accepted values are \"virtual\" and \"pcsc\""},
+        Surroundings{"backend_typo", Nothing, "SKORRA_BACKEND", "pcsc-lite", false,
+                     "SKORRA_BACKEND=pcsc-lite is not a backend"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace skorratest

@@ -176,11 +176,39 @@ TEST_P(TraceToStandardError, FollowsTheSetting) {
   } else {
     EXPECT_EQ(err, "");
   }
+  if (GetParam().setting && !GetParam().setting->empty()) {
+    EXPECT_FALSE(std::filesystem::exists(*GetParam().setting)) << "a word made a trace file";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, TraceToStandardError,
-                         ::testing::Values(StderrCase{"1", true}, StderrCase{"0", false}, StderrCase{"", false},
+                         ::testing::Values(StderrCase{"1", true}, StderrCase{"yes", true}, StderrCase{"true", true},
+                                           StderrCase{"on", true}, StderrCase{"YES", true}, StderrCase{"0", false},
+                                           StderrCase{"no", false}, StderrCase{"false", false},
+                                           StderrCase{"off", false}, StderrCase{"", false},
                                            StderrCase{std::nullopt, false}));
+
+// Standard error a pipe whose reader is gone (`tarnwick ... 2>&1 | head`):
+// the lines are dropped, the process lives, the commands complete, and the
+// SIGPIPE the writes raised is not left for the application.
+TEST_F(DriverTest, TraceToAPipeWithoutReaderDropsTheLines) {
+  ScopedEnv trace("SKORRA_TRACE", "1");
+  Answer written, read;
+  bool signal_left = true;
+  const bool ran = testos::WithBrokenStandardError(
+      [&] {
+        const uint32_t handle = OpenAndPowerUp("COM1");
+        Send(handle, apdu::kSelectData);
+        written = Send(handle, apdu::kWriteDeadBeef);
+        read = Send(handle, apdu::kRead4);
+        driver_.CT_close(handle);
+      },
+      signal_left);
+  if (!ran) GTEST_SKIP() << "no SIGPIPE on this system";
+  EXPECT_EQ(written.sw, 0x9000);
+  EXPECT_EQ(read.data, "DE AD BE EF");
+  EXPECT_FALSE(signal_left);
+}
 
 TEST_F(DriverTest, UnwritableTraceFileIsReportedAndThePortStillWorks) {
   ScopedEnv trace("SKORRA_TRACE", cards_.path().string());  // a folder, not a file

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +29,20 @@ std::filesystem::path MakeTempFolder(const std::string& prefix);
 
 // A FIFO at `path`; false where the system has none (Windows).
 bool MakeFifo(const std::filesystem::path& path);
+// Opens and closes both ends of the FIFO at `path` without blocking, which
+// releases a thread stuck opening or reading it.
+void WakeFifo(const std::filesystem::path& path);
+
+// A tmpfs of `size` ("256k") mounted on `folder`, for a full or read-only
+// file system; false where that cannot be done (not root, no mount
+// permission, Windows). Unmount undoes it.
+bool MountTmpfs(const std::filesystem::path& folder, const std::string& size, bool read_only);
+void Unmount(const std::filesystem::path& folder);
+
+// Runs `work` with standard error pointing at a pipe whose reader is gone,
+// then puts standard error back; `signal_left` tells whether a SIGPIPE was
+// left waiting for this thread. False where the system has no SIGPIPE.
+bool WithBrokenStandardError(const std::function<void()>& work, bool& signal_left);
 
 // A library loaded by its path; nullptr with `error` set when it cannot be.
 void* OpenLibrary(const std::filesystem::path& file, std::string& error);

@@ -4,10 +4,12 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -49,6 +51,35 @@ std::filesystem::path MakeTempFolder(const std::string& prefix) {
 }
 
 bool MakeFifo(const std::filesystem::path& path) { return ::mkfifo(path.c_str(), 0600) == 0; }
+
+void WakeFifo(const std::filesystem::path& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  if (fd >= 0) ::close(fd);
+}
+
+bool MountTmpfs(const std::filesystem::path& folder, const std::string& size, bool read_only) {
+  const std::string options = "size=" + size + ",mode=0700";
+  return ::mount("tmpfs", folder.c_str(), "tmpfs", read_only ? MS_RDONLY : 0, options.c_str()) == 0;
+}
+
+void Unmount(const std::filesystem::path& folder) { ::umount2(folder.c_str(), MNT_DETACH); }
+
+bool WithBrokenStandardError(const std::function<void()>& work, bool& signal_left) {
+  int ends[2];
+  if (::pipe(ends) != 0) return false;
+  ::close(ends[0]);
+  std::fflush(stderr);
+  const int saved = ::dup(STDERR_FILENO);
+  ::dup2(ends[1], STDERR_FILENO);
+  ::close(ends[1]);
+  work();
+  ::dup2(saved, STDERR_FILENO);
+  ::close(saved);
+  sigset_t pending;
+  sigemptyset(&pending);
+  signal_left = sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1;
+  return true;
+}
 
 void* OpenLibrary(const std::filesystem::path& file, std::string& error) {
   void* library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);

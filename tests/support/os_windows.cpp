@@ -97,6 +97,12 @@ std::filesystem::path MakeTempFolder(const std::string& prefix) {
 }
 
 bool MakeFifo(const std::filesystem::path&) { return false; }
+void WakeFifo(const std::filesystem::path&) {}
+
+bool MountTmpfs(const std::filesystem::path&, const std::string&, bool) { return false; }
+void Unmount(const std::filesystem::path&) {}
+
+bool WithBrokenStandardError(const std::function<void()>&, bool&) { return false; }
 
 void* OpenLibrary(const std::filesystem::path& file, std::string& error) {
   HMODULE library = LoadLibraryW(file.c_str());

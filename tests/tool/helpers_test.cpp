@@ -227,6 +227,41 @@ INSTANTIATE_TEST_SUITE_P(
                       ScriptCase{"run other.twk\n", 0, "line 1: a script cannot run another script"},
                       ScriptCase{"verify 01 \"1234\n", 0, "line 1: unterminated double quote"}));
 
+// `run` echoes each line; the arguments that carry the secrets the driver's
+// trace hides show as "**" unless SKORRA_TRACE_SECRETS=1.
+struct EchoCase {
+  const char* line;
+  const char* echoed;
+};
+
+class ScriptEcho : public ::testing::TestWithParam<EchoCase> {};
+
+TEST_P(ScriptEcho, HidesTheSecretsTheTraceHides) {
+  std::string why;
+  auto steps = tarnwick::cli::ParseScript(GetParam().line, &why);
+  ASSERT_TRUE(steps && steps->size() == 1) << why;
+  EXPECT_EQ(tarnwick::cli::EchoedLine(steps->front(), false), GetParam().echoed);
+  EXPECT_EQ(tarnwick::cli::EchoedLine(steps->front(), true), steps->front().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tool, ScriptEcho,
+    ::testing::Values(EchoCase{"verify 01 12345678 --text  # my passphrase", "verify 01 ** --text"},
+                      EchoCase{"verify --text 01 '1234 5678'", "verify --text 01 **"},
+                      EchoCase{"set-passphrase 01 3132333435363738 6162636465666768", "set-passphrase 01 ** **"},
+                      EchoCase{"unblock 01 87654321 12345678 --text", "unblock 01 ** ** --text"},
+                      EchoCase{"add-key 03 \"03 01 01 00 11 22 33 44 55 66 77 88\"", "add-key 03 **"},
+                      EchoCase{"extern-auth 01 000102030405060708090A0B0C0D0E0F", "extern-auth 01 **"},
+                      EchoCase{"des-encrypt 0123456789ABCDEF 4E6F772069732074", "des-encrypt ** 4E6F772069732074"},
+                      EchoCase{"cdea-encrypt 000102030405060708090A0B0C0D0E0F --out 'my file' 00",
+                               "cdea-encrypt ** --out \"my file\" 00"},
+                      EchoCase{"select 0001   # not secret", "select 0001   # not secret"}));
+
+TEST(ScriptEcho, EveryRuleNamesASubcommand) {
+  for (std::string_view name : tarnwick::cli::SubcommandsWithSecrets())
+    EXPECT_NE(tarnwick::cli::FindCommand(name), nullptr) << name;
+}
+
 struct DerCase {
   const char* hex;
   std::size_t size;  // 0 when the bytes do not hold the INTEGER

@@ -79,6 +79,36 @@ TEST_F(Tool, ScriptRunsInOneSession) {
   EXPECT_TRUE(Has(run.out, "ReadRecord: 9000 command completed\n  record (3 bytes): 01 02 03\n")) << run.out;
 }
 
+// The echo hides the passphrase as the trace does, and shows it under the
+// same variable.
+TEST_F(Tool, ScriptEchoHidesSecretsUnlessAsked) {
+  auto script = File("pin.twk", "verify 01 12345678 --text\n");
+  auto hidden = Run({"run", script.string()});
+  EXPECT_EQ(hidden.exit_code, 0) << hidden.out << hidden.err;
+  EXPECT_TRUE(Has(hidden.out, "> verify 01 ** --text\n")) << hidden.out;
+  EXPECT_FALSE(Has(hidden.out + hidden.err, "12345678")) << hidden.out;
+  auto shown = Run({"run", script.string()}, "", {"SKORRA_TRACE_SECRETS=1"});
+  EXPECT_TRUE(Has(shown.out, "> verify 01 12345678 --text\n")) << shown.out;
+}
+
+// A driver file that is there but cannot be loaded: the loader's own
+// reason, not a guess about where the driver belongs.
+TEST_F(Tool, DriverThatCannotBeLoadedGivesTheLoadersReason) {
+  const fs::path built = fs::path(TARNWICK_TOOL).parent_path();
+  const fs::path copy = dir_ / "install";
+  fs::create_directories(copy);
+  const std::string library = testos::kWindows ? "Tarnwick.dll" : "libtarnwick.so.1";
+  fs::copy_file(TARNWICK_TOOL, copy / fs::path(TARNWICK_TOOL).filename());
+  fs::copy_file(fs::canonical(built / library), copy / library);
+  const std::string driver = testos::kWindows ? "skorra.dll" : "libskorra.so";
+  std::ofstream(copy / driver, std::ios::binary) << "not a library";
+  auto run = RunProcess((copy / fs::path(TARNWICK_TOOL).filename()).string(), {"select", "0001"}, {}, dir_);
+  EXPECT_EQ(run.exit_code, 1) << run.out << run.err;
+  EXPECT_TRUE(Has(run.err, "could not be loaded: ")) << run.err;
+  EXPECT_TRUE(Has(run.err, driver)) << run.err;
+  EXPECT_FALSE(Has(run.err, "belongs beside")) << run.err;
+}
+
 TEST_F(Tool, ScriptStopsAtTheFirstFailureUnlessToldToGoOn) {
   auto script = File("stop.twk", "select 0099\nselect 0001\n");
   auto stop = Run({"run", script.string()});

@@ -290,8 +290,84 @@ INSTANTIATE_TEST_SUITE_P(
                                        [](Card& c) {
                                          return Send(c, kVerifyPassphrase01).sw == 0x9000 &&
                                                 Send(c, kWrong).sw == 0x63C2;
+                                       }},
+                      CrossedCondition{"unblock_leaves_the_passphrase_unverified", "00 A4 00 0C 02 00 04",
+                                       [](Card& c) {
+                                         return Send(c, kVerifyPassphrase01).sw == 0x9000 &&
+                                                Send(c, "80 2C 00 01 10 38 37 36 35 34 33 32 31 31 32 33 34 35 "
+                                                        "36 37 38").sw == 0x9000;
+                                       }},
+                      // EF 0021, read and update "never" (FF), after every proof the session can
+                      // hold: the passphrase and external authentication with keys 01, 02 and 0F.
+                      CrossedCondition{"never_after_every_proof", "00 A4 00 0C 02 00 21",
+                                       [](Card& c) {
+                                         const std::vector<uint8_t> key0f = Bytes("0F 1E 2D 3C 4B 5A 69 78");
+                                         return Send(c, "80 E0 00 21 07 01 00 04 FF FF 00 00").sw == 0x9000 &&
+                                                Send(c, kVerifyPassphrase01).sw == 0x9000 &&
+                                                Send(c, Apdu(0x80, 0xD4, 0x01, 0x0F, Concat({0x01, 0x01}, key0f)))
+                                                        .sw == 0x9000 &&
+                                                Authenticate(c, 0x01, HostDes(kKey01, Challenge(c))) == 0x9000 &&
+                                                Authenticate(c, 0x02, HostDes(kKey02, Challenge(c))) == 0x9000 &&
+                                                Authenticate(c, 0x0F, HostDes(key0f, Challenge(c))) == 0x9000 &&
+                                                Send(c, "00 A4 00 0C 02 00 21").sw == 0x9000 &&
+                                                Send(c, "00 B0 00 00 01").sw == 0x6982;
                                        }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A counted secret fails closed: the try is made durable before the
+// comparison, and when it cannot be (the card's save fails) the command is
+// refused with 0x6581, nothing compared, no try spent and nothing granted.
+struct CountedSecret {
+  const char* name;
+  const char* command;
+  const char* after;  // a wrong value sent once saving works again
+  const char* tries;  // and its answer: every try still there but that one
+};
+
+class CountedSecrets : public ::testing::TestWithParam<CountedSecret> {};
+
+TEST_P(CountedSecrets, AreRefusedWhenTheTryCannotBeKept) {
+  Card card;
+  bool saves = false;
+  card.SetDurableSave([&saves](std::span<const uint8_t>) { return saves; });
+  EXPECT_EQ(Show(Send(card, GetParam().command)), "6581");
+  EXPECT_FALSE(card.TakeChanged());
+  EXPECT_EQ(Show(Send(card, "00 20 00 01 00")), "63C3") << "not verified, no try spent";
+  ASSERT_EQ(Show(Send(card, "00 A4 00 0C 02 00 04")), "9000");
+  EXPECT_EQ(Show(Send(card, "00 D6 00 00 01 AA")), "6982");
+  saves = true;
+  EXPECT_EQ(Show(Send(card, GetParam().after)), GetParam().tries);
+}
+
+const char* const kWrongUnblock = "80 2C 00 01 10 30 30 30 30 30 30 30 30 31 32 33 34 35 36 37 38";
+
+INSTANTIATE_TEST_SUITE_P(
+    Passphrases, CountedSecrets,
+    ::testing::Values(
+        CountedSecret{"verify_wrong", kWrong, kWrong, "63C2"},
+        CountedSecret{"verify_right", kVerifyPassphrase01, kWrong, "63C2"},
+        CountedSecret{"change_right", "80 24 00 01 10 31 32 33 34 35 36 37 38 61 62 63 64 65 66 67 68", kWrong,
+                      "63C2"},
+        CountedSecret{"unblock_wrong", kWrongUnblock, kWrongUnblock, "63C9"},
+        CountedSecret{"unblock_right", "80 2C 00 01 10 38 37 36 35 34 33 32 31 31 32 33 34 35 36 37 38",
+                      kWrongUnblock, "63C9"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The try is already spent in what the card keeps when the comparison
+// runs, for the right value as for a wrong one.
+TEST(CountedSecrets, TheSpentTryIsKeptBeforeTheComparison) {
+  for (const char* presented : {kWrong, kVerifyPassphrase01}) {
+    Card card;
+    std::string kept;
+    card.SetDurableSave([&kept](std::span<const uint8_t> image) {
+      std::optional<Card> saved = Card::LoadImage(image.data(), image.size());
+      kept = saved ? Show(Send(*saved, "00 20 00 01 00")) : "unreadable";
+      return true;
+    });
+    Send(card, presented);
+    EXPECT_EQ(kept, "63C2") << presented;
+  }
+}
 
 }  // namespace
 }  // namespace vcardtest

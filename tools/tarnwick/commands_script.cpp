@@ -1,5 +1,6 @@
 // The `run` subcommand: a script of subcommand lines in one card session.
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -14,9 +15,17 @@ bool NeedsCard(const std::vector<ScriptStep>& steps) {
   return std::any_of(steps.begin(), steps.end(), [](const ScriptStep& s) { return s.command->needs_card; });
 }
 
+// The same variable that shows secrets in the driver's trace shows them in
+// the echo.
+bool ShowSecrets() {
+  const char* secrets = std::getenv("SKORRA_TRACE_SECRETS");
+  return secrets != nullptr && std::string(secrets) == "1";
+}
+
 void RunSteps(Context& c, const std::vector<ScriptStep>& steps, bool keep_going) {
+  const bool secrets = ShowSecrets();
   for (const ScriptStep& step : steps) {
-    c.report.Line("> " + step.text);
+    c.report.Line("> " + EchoedLine(step, secrets));
     int before = c.report.failures();
     step.action(c);
     if (c.report.failures() != before && !keep_going) {

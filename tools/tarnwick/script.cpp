@@ -2,8 +2,56 @@
 // table so that a bad line is found before anything reaches the card.
 #include "script.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
 namespace tarnwick::cli {
 namespace {
+
+// The positional arguments that carry secrets, by subcommand: bit i set
+// hides the (i+1)-th argument after the subcommand's name.
+struct SecretArguments {
+  std::string_view command;
+  uint32_t positions;
+};
+
+constexpr std::array kSecretArguments = {
+    SecretArguments{"verify", 0b10},          // REF PASSPHRASE
+    SecretArguments{"set-passphrase", 0b110},  // REF OLD NEW
+    SecretArguments{"unblock", 0b110},         // REF CODE NEW
+    SecretArguments{"add-key", 0b10},          // P2 BLOCK
+    SecretArguments{"modify-key", 0b100},      // P1 P2 BLOCK
+    SecretArguments{"extern-auth", 0b10},      // KEYID KEY
+    SecretArguments{"ext-auth", 0b10},         // KEYID KEY
+    SecretArguments{"des-encrypt", 0b1},       // KEY BLOCK
+    SecretArguments{"des-decrypt", 0b1},       // KEY BLOCK
+    SecretArguments{"ic-tdes", 0b1},           // KEY BLOCK
+    SecretArguments{"cdea-load-key", 0b1},     // KEY
+    SecretArguments{"cdea-encrypt", 0b1},      // KEY DATA
+    SecretArguments{"cdea-decrypt", 0b1},      // KEY DATA
+    SecretArguments{"tdes", 0b1},              // KEY DATA
+};
+
+// Options that take a value, from a subcommand's option list ("--out= --offline").
+bool TakesValue(std::string_view options, std::string_view name) {
+  for (std::size_t i = 0; i < options.size();) {
+    std::size_t end = options.find(' ', i);
+    if (end == std::string_view::npos) end = options.size();
+    const std::string_view option = options.substr(i, end - i);
+    if (option.size() == name.size() + 1 && option.back() == '=' && option.substr(0, name.size()) == name)
+      return true;
+    i = end + 1;
+  }
+  return false;
+}
+
+// A word as it would be typed: quoted when it holds blanks or is empty.
+std::string Quoted(const std::string& word) {
+  if (!word.empty() && word.find_first_of(" \t\"'#") == std::string::npos) return word;
+  const char quote = word.find('"') == std::string::npos ? '"' : '\'';
+  return quote + word + quote;
+}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
@@ -69,6 +117,37 @@ std::optional<std::vector<ScriptStep>> ParseScript(std::string_view text, std::s
     steps.push_back({line_no, std::string(Trimmed(line)), command, std::move(action)});
   }
   return steps;
+}
+
+std::string EchoedLine(const ScriptStep& step, bool secrets) {
+  const auto rule = std::find_if(kSecretArguments.begin(), kSecretArguments.end(),
+                                 [&](const SecretArguments& r) { return r.command == step.command->name; });
+  if (secrets || rule == kSecretArguments.end()) return step.text;
+  std::string why;
+  const auto words = SplitScriptLine(step.text, &why);
+  if (!words || words->empty()) return std::string(step.command->name);
+  // Positionals are counted as the argument reader counts them: an option
+  // and the value it takes are not positionals.
+  std::string echoed = (*words)[0];
+  std::size_t position = 0;
+  for (std::size_t i = 1; i < words->size(); ++i) {
+    const std::string& word = (*words)[i];
+    std::string shown = Quoted(word);
+    if (word.size() >= 3 && word.compare(0, 2, "--") == 0) {
+      if (word.find('=') == std::string::npos && TakesValue(step.command->options, word) && i + 1 < words->size())
+        shown += " " + Quoted((*words)[++i]);
+    } else if (position++ < 32 && (rule->positions >> (position - 1) & 1u) != 0) {
+      shown = "**";
+    }
+    echoed += " " + shown;
+  }
+  return echoed;
+}
+
+std::vector<std::string_view> SubcommandsWithSecrets() {
+  std::vector<std::string_view> names;
+  for (const SecretArguments& rule : kSecretArguments) names.push_back(rule.command);
+  return names;
 }
 
 }  // namespace tarnwick::cli

@@ -1,8 +1,11 @@
 // Opening and closing the card session around the tool's operations.
 #include "session.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <string>
+
+#include "driver_load.h"
 
 namespace tarnwick::cli {
 namespace {
@@ -16,11 +19,18 @@ void SetVariable(const char* name, const char* value) {
 #endif
 }
 
+// The driver's words for "no trace", in any case.
+bool TraceIsOff(const char* value) {
+  if (value == nullptr) return true;
+  std::string word(value);
+  for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return word.empty() || word == "0" || word == "no" || word == "false" || word == "off";
+}
+
 }  // namespace
 
 void EnableDriverTrace() {
-  const char* current = std::getenv("SKORRA_TRACE");
-  if (current == nullptr || *current == '\0' || std::string(current) == "0") SetVariable("SKORRA_TRACE", "1");
+  if (TraceIsOff(std::getenv("SKORRA_TRACE"))) SetVariable("SKORRA_TRACE", "1");
 }
 
 CardSession::CardSession(const SessionOptions& options, Report& report) {
@@ -28,8 +38,11 @@ CardSession::CardSession(const SessionOptions& options, Report& report) {
   const char* driver = options.selector == 1 ? "serial reader driver (libskorra.so)"
                                              : "USB reader driver (libusbskorra.so)";
   if (InitialLib(options.selector) != 1) {
-    report.Failure("InitialLib(" + std::to_string(options.selector) + "): the " + driver +
-                   " could not be loaded; it belongs beside libtarnwick.so or on LD_LIBRARY_PATH");
+    const std::string call = "InitialLib(" + std::to_string(options.selector) + "): the " + driver;
+    if (std::optional<std::string> why = DriverLoadFailure(options.selector == 1))
+      report.Failure(call + " could not be loaded: " + *why);
+    else
+      report.Failure(call + " was not found; it belongs beside libtarnwick.so or on LD_LIBRARY_PATH");
     return;
   }
   bound_ = true;
