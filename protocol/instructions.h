@@ -95,10 +95,10 @@ inline constexpr Instruction kRsaVerify = Public(kProprietaryClass, 0xC4);
 inline constexpr Instruction kRsaEncrypt = Public(kProprietaryClass, 0xC6);
 inline constexpr Instruction kRsaDecrypt = Public(kProprietaryClass, 0xC8);
 inline constexpr Instruction kLoadPublicKey = Public(kProprietaryClass, 0xCC);
+// Generation carries no data; a frame that does carry some is hidden.
 inline constexpr Instruction kGenerateKeyPair{.cla = kProprietaryClass,
                                               .ins = 0xCE,
                                               .p1 = 0x00,
-                                              .secret_data = kNoSecretData,
                                               .secret_answer = protocol::SecretAnswer::kPrivateKeyValues,
                                               .busy_phase = true};
 
@@ -132,32 +132,54 @@ namespace tarnwick::protocol {
 
 inline constexpr std::size_t kHeaderLength = 5;
 
-// How many data bytes of the command, from the start of its data field,
-// are secret. The class byte is not looked at, so that a command sent in
-// the wrong class still hides its passphrase or key; a command no
+// The declared commands a command frame may be: its INS and, where the
+// declaration names one, its P1. The class byte is not looked at, so that a
+// command sent in the wrong class still hides its passphrase or key.
+constexpr bool MayBe(const Instruction& i, std::span<const uint8_t> command) {
+  return command.size() >= 2 && i.ins == command[1] &&
+         (i.p1 == kAnyP1 || (command.size() >= 3 && i.p1 == command[2]));
+}
+
+// How many data bytes of the command, from the start of its data field, are
+// secret: the most that any command it may be declares. A command no
 // instruction declares hides all of its data.
 constexpr uint16_t SecretDataBytes(std::span<const uint8_t> command) {
-  if (command.size() < 2) return kNoSecretData;
   bool declared = false;
   uint16_t secret = kNoSecretData;
   for (const Instruction* i : ins::kAll) {
-    if (i->ins != command[1]) continue;
+    if (!MayBe(*i, command)) continue;
     declared = true;
     if (i->secret_data > secret) secret = i->secret_data;
   }
   return declared ? secret : kAllData;
 }
 
-// The public-key record that opens a generation's answers starts with the
-// modulus tag; every other answer of a generation into no key slot
-// (P2 0x00) is a private value.
-inline constexpr uint8_t kPublicKeyRecordTag = 0x6E;
+// The public-key record that key-pair generation answers first: 6E 80, the
+// 128-byte modulus, 65 03 01 00 01. No private value is 135 bytes long.
+inline constexpr std::size_t kRecordModulusLength = 128;
+inline constexpr uint8_t kRecordHead[] = {0x6E, kRecordModulusLength};
+inline constexpr uint8_t kRecordExponent[] = {0x65, 0x03, 0x01, 0x00, 0x01};
 
+constexpr bool IsPublicKeyRecord(std::span<const uint8_t> answer) {
+  const std::size_t length = sizeof kRecordHead + kRecordModulusLength + sizeof kRecordExponent;
+  if (answer.size() != length) return false;
+  for (std::size_t i = 0; i < sizeof kRecordHead; ++i)
+    if (answer[i] != kRecordHead[i]) return false;
+  const std::size_t tail = length - sizeof kRecordExponent;
+  for (std::size_t i = 0; i < sizeof kRecordExponent; ++i)
+    if (answer[tail + i] != kRecordExponent[i]) return false;
+  return true;
+}
+
+// Whether the answer's data is secret: a generation into no key slot
+// (P2 0x00) shows nothing but its public-key record. The decision rests on
+// what was sent, never on what came back, so that a secret cannot show
+// itself by looking harmless.
 constexpr bool AnswerIsSecret(std::span<const uint8_t> command, std::span<const uint8_t> answer) {
-  if (command.size() < 4 || answer.empty()) return false;
   for (const Instruction* i : ins::kAll)
-    if (i->secret_answer == SecretAnswer::kPrivateKeyValues && i->Names(command[0], command[1], command[2]))
-      return command[3] == 0x00 && answer[0] != kPublicKeyRecordTag;
+    if (i->secret_answer == SecretAnswer::kPrivateKeyValues && MayBe(*i, command) && command.size() >= 4 &&
+        command[3] == 0x00)
+      return !IsPublicKeyRecord(answer);
   return false;
 }
 
