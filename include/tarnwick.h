@@ -17,11 +17,14 @@
  * @endcode
  *
  * Results. Card operations return the card's status word (SW1 in bits 15-8,
- * SW2 in bits 7-0): 0x9000 is success; 0xFFFF means the reader driver failed
- * the exchange four times in a row (or no driver function was available);
- * 0x6700 is also returned, before anything is sent, for a command whose data
- * would not fit a short command (more than 250 data bytes). Outputs are
- * written only after the card answered 0x9000.
+ * SW2 in bits 7-0): 0x9000 (TW_SW_SUCCESS) is success; 0xFFFF
+ * (TW_SW_EXCHANGE_FAILED) means the reader driver failed the exchange four
+ * times in a row (or no driver function was available); 0x6700
+ * (TW_SW_WRONG_LENGTH) is also returned, before anything is sent, for a
+ * command whose data would not fit a short command (more than 250 data
+ * bytes). Outputs are written only after the card answered 0x9000.
+ * tarnwick_status.h, included here, names every status word and gives its
+ * meaning.
  *
  * Threading. The library takes no lock and starts no thread. Calls for one
  * reader must not overlap: an application that shares a reader between
@@ -44,6 +47,8 @@
 #define TW_VERSION_MINOR 0
 #define TW_VERSION_PATCH 0
 #define TW_VERSION_STRING "1.0.0"
+
+#include "tarnwick_status.h"
 
 #if defined(_WIN32)
 #  if defined(TARNWICK_BUILDING_LIBRARY)
@@ -473,8 +478,9 @@ TW_API int32_t GetChallenge(uint8_t *out, uint32_t n, tw_handle_t reader);
  * @param reader the open reader (first here).
  * @param key the 16-byte key, K1 then K2.
  * @param keyid the card key to check against (P2).
- * @return 0 accepted; 1 the challenge failed (nothing more sent); 2 the
- *         host encryption failed; 3 the card refused the cryptogram.
+ * @return 0 accepted; 1 the challenge failed (nothing more sent); 3 the
+ *         card refused the cryptogram. (2, the host encryption failed, is
+ *         no longer returned: it cannot fail.)
  *
  * @code
  *   if (ExternAuth(reader, key16, 0x01) != 0) puts("not authenticated");
@@ -716,11 +722,11 @@ TW_API int32_t IC_TriDesEncrypt(const uint8_t *key, const uint8_t *in, uint8_t *
                                 tw_handle_t reader);
 
 /* ======================================================================== */
-/* The card's 16-byte block cipher                                          */
+/* The card's CDEA cipher                                                   */
 /* ======================================================================== */
 
 /**
- * Loads a 16-byte key into the card's block cipher: 80 F4 00 00 10 key.
+ * Loads a 16-byte key into the card's CDEA cipher: 80 F4 00 00 10 key.
  *
  * @return the status word.
  *

@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "protocol/status_words.h"
+
 namespace tarnwick::skorra {
 
 // The card's answer: its data and SW1 SW2.
 struct Reply {
   std::vector<uint8_t> data;
-  uint16_t sw = 0x9000;
+  uint16_t sw = sw::kSuccess;
 };
 
 class Backend {

@@ -20,9 +20,9 @@ constexpr std::array<std::string_view, kPortCount> kPortNames = {"COM1", "COM2",
 
 // The most a one-byte response length can announce.
 constexpr std::size_t kLongestAnswer = 255;
-// ISO/IEC 7816-4 "no precise diagnosis": an answer the driver cannot hand
-// over whole is not handed over in part.
-constexpr uint16_t kUndeliverable = 0x6F00;
+// An answer the driver cannot hand over whole is not handed over in part:
+// "no precise diagnosis".
+constexpr uint16_t kUndeliverable = sw::kNoDiagnosis;
 
 std::array<Port, kPortCount> g_ports;
 

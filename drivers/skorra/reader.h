@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "backend.h"
+#include "protocol/status_words.h"
 #include "settings.h"
 #include "trace.h"
 
@@ -17,7 +18,7 @@ namespace tarnwick::skorra {
 
 // Not a card answer: the driver could not carry the command (closed or
 // unknown handle, missing buffer).
-constexpr int32_t kExchangeFailed = 0xFFFF;
+constexpr int32_t kExchangeFailed = sw::kExchangeFailed;
 
 class Port {
  public:

@@ -3,12 +3,14 @@
 
 #include <algorithm>
 
+#include "protocol/instructions.h"
+
 namespace tarnwick::skorra {
 namespace {
 
-constexpr std::size_t kHeaderLength = 5;
-constexpr uint8_t kMoreData = 0x61;   // SW2 bytes wait for GET RESPONSE (00 means 256)
-constexpr uint8_t kWrongLe = 0x6C;    // resend with Le = SW2
+using protocol::kHeaderLength;
+constexpr uint8_t kMoreData = sw::kBytesAvailable >> 8;  // SW2 bytes wait for GET RESPONSE (00 means 256)
+constexpr uint8_t kWrongLe = sw::kWrongLe >> 8;          // resend with Le = SW2
 
 // Splits a raw answer into data and status word; kNoAnswer when it is too
 // short to hold SW1 SW2.
@@ -58,7 +60,8 @@ Reply CompleteT0(std::span<const uint8_t> command, const Carrier& carry, const A
   }
 
   while (Sw1(reply) == kMoreData && reply.data.size() < kLongestGatheredAnswer) {
-    const std::vector<uint8_t> get_response = {0x00, 0xC0, 0x00, 0x00, Sw2(reply)};
+    const std::vector<uint8_t> get_response = {ins::kGetResponse.cla, ins::kGetResponse.ins, 0x00, 0x00,
+                                               Sw2(reply)};
     Reply more = CarryAdded(get_response, carry, added);
     if (more.sw == kNoAnswer) return more;
     const std::size_t room = kLongestGatheredAnswer - reply.data.size();

@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "backend.h"
+#include "protocol/status_words.h"
 
 namespace tarnwick::skorra {
 
 // Not a card answer: nothing usable came back (the carrier failed, or fewer
 // than the two status bytes arrived, as when a card is pulled mid-command).
-constexpr uint16_t kNoAnswer = 0xFFFF;
+constexpr uint16_t kNoAnswer = sw::kExchangeFailed;
 
 // The most answer bytes gathered over GET RESPONSE rounds; a card that keeps
 // announcing more is cut off there with the data it gave so far.

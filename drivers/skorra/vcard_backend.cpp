@@ -8,10 +8,6 @@ namespace {
 
 constexpr int kPortCount = 4;
 
-// ISO/IEC 7816-4 "memory failure": the card could not keep what the
-// command changed.
-constexpr uint16_t kMemoryFailure = 0x6581;
-
 // Each slot is touched only by its own port, under that port's lock.
 std::optional<vcard::Card>& MemoryCard(int port_number) {
   static std::array<std::optional<vcard::Card>, kPortCount> cards;
@@ -132,7 +128,8 @@ Reply VirtualCardBackend::SaveOrRollBack(vcard::Answer answer) {
     *owned_ = std::move(*saved);
     KeepThroughStore();
   }
-  return {{}, kMemoryFailure};
+  // The card could not keep what the command changed.
+  return {{}, sw::kMemoryFailure};
 }
 
 }  // namespace tarnwick::skorra

@@ -40,7 +40,7 @@ Answer ExternalAuthenticate(CardState& state, const Command& c) {
   auto it = state.card.keys.find(c.p2);
   if (it == state.card.keys.end()) return Status(sw::kReferenceNotFound);
   const Key& key = it->second;
-  if (key.type == KeyType::kCipher16 || (key.usage & kUsageExternalAuth) == 0)
+  if (key.type == KeyType::kCdea || (key.usage & kUsageExternalAuth) == 0)
     return Status(sw::kConditionsNotSatisfied);
   if (!challenge) return Status(sw::kConditionsNotSatisfied);
   const auto expected = DesBlock(key.value, *challenge, true);
@@ -48,7 +48,7 @@ Answer ExternalAuthenticate(CardState& state, const Command& c) {
   if (CRYPTO_memcmp(expected->data(), c.data.data(), kChallengeLength) != 0)
     return Status(sw::kAuthenticationFailed);
   state.session.authenticated.set(c.p2);
-  return Status(sw::kOk);
+  return Status(sw::kSuccess);
 }
 
 }  // namespace tarnwick::vcard

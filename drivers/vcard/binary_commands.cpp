@@ -16,24 +16,23 @@ constexpr std::size_t kMaxAnswer = 255;
 struct Target {
   File* file = nullptr;
   std::size_t offset = 0;
-  uint16_t sw = sw::kOk;
 };
 
-Target Resolve(CardState& state, const Command& c) {
+Found<Target> Resolve(CardState& state, const Command& c) {
   Target t;
   if (c.p1 & 0x80) {
     const uint8_t sfi = c.p1 & 0x1F;
-    if ((c.p1 & 0x60) != 0 || sfi == 0 || sfi > kMaxSfi) return {nullptr, 0, sw::kWrongP1P2};
+    if ((c.p1 & 0x60) != 0 || sfi == 0 || sfi > kMaxSfi) return {{}, sw::kWrongP1P2};
     t.file = FindBySfi(state.card, CurrentDf(state).fid, sfi);
-    if (t.file == nullptr) return {nullptr, 0, sw::kFileNotFound};
+    if (t.file == nullptr) return {{}, sw::kFileNotFound};
     t.offset = c.p2;
   } else {
     t.file = &CurrentFile(state);
-    if (!IsEf(*t.file)) return {nullptr, 0, sw::kNoCurrentEf};
+    if (!IsEf(*t.file)) return {{}, sw::kNoCurrentEf};
     t.offset = static_cast<std::size_t>(c.p1) << 8 | c.p2;
   }
-  if (t.file->type != FileType::kTransparent) return {nullptr, 0, sw::kIncompatibleFile};
-  return t;
+  if (t.file->type != FileType::kTransparent) return {{}, sw::kIncompatibleFile};
+  return {t};
 }
 
 }  // namespace
@@ -43,8 +42,9 @@ Target Resolve(CardState& state, const Command& c) {
 // at or past the end gets 0x6B00.
 Answer ReadBinary(CardState& state, const Command& c) {
   if (!c.header_only) return Status(sw::kWrongLength);
-  Target t = Resolve(state, c);
-  if (t.file == nullptr) return Status(t.sw);
+  const Found<Target> found = Resolve(state, c);
+  if (!found.ok()) return Status(found.sw);
+  const Target& t = found.value;
   if (!AccessGranted(t.file->read_ac, state.session)) return Status(sw::kSecurityNotSatisfied);
   const std::vector<uint8_t>& body = t.file->body;
   if (t.offset >= body.size()) return Status(sw::kWrongParameters);
@@ -53,15 +53,16 @@ Answer ReadBinary(CardState& state, const Command& c) {
   const std::size_t n = std::min(wanted, available);
   state.session.current = t.file->fid;
   const auto from = body.begin() + static_cast<std::ptrdiff_t>(t.offset);
-  return Data({from, from + static_cast<std::ptrdiff_t>(n)}, n < wanted ? sw::kEndReached : sw::kOk);
+  return Data({from, from + static_cast<std::ptrdiff_t>(n)}, n < wanted ? sw::kEndReached : sw::kSuccess);
 }
 
 // Writes all the data or nothing: data that would run past the end of the
 // file is refused with 0x6A84.
 Answer UpdateBinary(CardState& state, const Command& c) {
   if (!c.CarriesDataOnly() || c.data.empty()) return Status(sw::kWrongLength);
-  Target t = Resolve(state, c);
-  if (t.file == nullptr) return Status(t.sw);
+  const Found<Target> found = Resolve(state, c);
+  if (!found.ok()) return Status(found.sw);
+  const Target& t = found.value;
   if (!AccessGranted(t.file->update_ac, state.session)) return Status(sw::kSecurityNotSatisfied);
   std::vector<uint8_t>& body = t.file->body;
   if (t.offset >= body.size()) return Status(sw::kWrongParameters);
@@ -69,7 +70,7 @@ Answer UpdateBinary(CardState& state, const Command& c) {
   std::copy(c.data.begin(), c.data.end(), body.begin() + static_cast<std::ptrdiff_t>(t.offset));
   state.session.current = t.file->fid;
   state.changed = true;
-  return Status(sw::kOk);
+  return Status(sw::kSuccess);
 }
 
 }  // namespace tarnwick::vcard

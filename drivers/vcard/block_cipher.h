@@ -1,5 +1,5 @@
 // One-block ECB encryption and decryption through OpenSSL: DES and
-// two-key triple-DES, and AES-128 (the card's 16-byte cipher).
+// two-key triple-DES, and AES-128 (the card's CDEA cipher).
 #pragma once
 
 #include <array>

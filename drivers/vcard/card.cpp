@@ -6,7 +6,7 @@
 #include "dispatch.h"
 #include "image.h"
 #include "profile.h"
-#include "status.h"
+#include "protocol/status_words.h"
 
 namespace tarnwick::vcard {
 

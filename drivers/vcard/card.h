@@ -11,11 +11,13 @@
 #include <span>
 #include <vector>
 
+#include "protocol/status_words.h"
+
 namespace tarnwick::vcard {
 
 struct Answer {
   std::vector<uint8_t> data;  // never more than 255 bytes
-  uint16_t sw = 0x9000;
+  uint16_t sw = sw::kSuccess;
 };
 
 struct RsaPrivateKey;

@@ -53,11 +53,11 @@ Answer CreateFromDescription(CardState& state, const Command& c) {
   file->fid = c.p2;
   file->parent = df.fid;
   const uint16_t admitted = AdmitFile(state.card, *file);
-  if (admitted != sw::kOk) return Status(admitted);
+  if (admitted != sw::kSuccess) return Status(admitted);
   state.card.files.push_back(std::move(*file));
   state.session.current = c.p2;
   state.changed = true;
-  return Status(sw::kOk);
+  return Status(sw::kSuccess);
 }
 
 // An empty master file takes new access conditions for creating (data
@@ -75,7 +75,7 @@ Answer RecreateMasterFile(CardState& state, const Command& c) {
   mf.erase_ac = erase_ac;
   state.session.current = kMasterFile;
   state.changed = true;
-  return Status(sw::kOk);
+  return Status(sw::kSuccess);
 }
 
 }  // namespace
@@ -91,17 +91,17 @@ Answer EraseDf(CardState& state, const Command& c) {
   if (c.p1 != 0x00 || c.p2 != 0x00) return Status(sw::kWrongP1P2);
   if (!c.header_only || c.p3 != 0x00) return Status(sw::kWrongLength);
   if (auto* pending = std::get_if<PendingErase>(&state.session.pending)) {
-    if (!pending->busy.ready) return Status(sw::kBusy);
+    if (!pending->busy.ready) return Status(sw::kCardBusy);
     state.session.pending = std::monostate{};
     const uint16_t df = CurrentDf(state).fid;
     EraseContents(state.card, df);
     state.session.current = df;
     state.changed = true;
-    return Status(sw::kOk);
+    return Status(sw::kSuccess);
   }
   if (!AccessGranted(CurrentDf(state).erase_ac, state.session)) return Status(sw::kSecurityNotSatisfied);
   state.session.pending = PendingErase{StartBusy(state.options)};
-  return Status(sw::kBusy);
+  return Status(sw::kCardBusy);
 }
 
 }  // namespace tarnwick::vcard

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "access.h"
-#include "status.h"
+#include "protocol/status_words.h"
 
 namespace tarnwick::vcard {
 namespace {
@@ -126,7 +126,7 @@ uint16_t AdmitFile(const Persistent& card, const File& file) {
   if (FindSfi(card.files, file.parent, file.sfi) != nullptr) return sw::kFileExists;
   if (card.files.size() >= kMaxFiles || UsedCapacity(card) + ReservedBytes(file) > kCapacity)
     return sw::kNoSpace;
-  return sw::kOk;
+  return sw::kSuccess;
 }
 
 void EraseContents(Persistent& card, uint16_t df) {

@@ -37,11 +37,11 @@ Answer GenerateKeyPair(CardState& state, const Command& c);
 
 // Symmetric cryptography and digests.
 Answer CardDes(CardState& state, const Command& c);
-Answer Cipher16LoadKey(CardState& state, const Command& c);
-Answer Cipher16Encrypt(CardState& state, const Command& c);
-Answer Cipher16Decrypt(CardState& state, const Command& c);
-Answer Cipher16KeyCommand(CardState& state, const Command& c);
-Answer Cipher16SessionCommand(CardState& state, const Command& c);
+Answer CdeaLoadKey(CardState& state, const Command& c);
+Answer CdeaEncrypt(CardState& state, const Command& c);
+Answer CdeaDecrypt(CardState& state, const Command& c);
+Answer CdeaKeyCommand(CardState& state, const Command& c);
+Answer CdeaSessionCommand(CardState& state, const Command& c);
 Answer HashSha1(CardState& state, const Command& c);
 
 // Reader session.

@@ -9,7 +9,7 @@
 #include "image_format.h"
 #include "key_rules.h"
 #include "rsa_key.h"
-#include "status.h"
+#include "protocol/status_words.h"
 
 namespace tarnwick::vcard {
 namespace {
@@ -89,7 +89,7 @@ bool ReadFile(Reader& r, Persistent& card) {
     default:
       return false;
   }
-  if (!r.ok() || AdmitFile(card, f) != sw::kOk) return false;
+  if (!r.ok() || AdmitFile(card, f) != sw::kSuccess) return false;
   card.files.push_back(std::move(f));
   return true;
 }

@@ -67,9 +67,9 @@ Answer GenerateKeyPair(CardState& state, const Command& c) {
   auto* generation = std::get_if<PendingKeyGeneration>(&state.session.pending);
   if (generation == nullptr || generation->slot != c.p2) {
     state.session.pending = PendingKeyGeneration{c.p2, StartBusy(state.options), std::nullopt, 0};
-    return Status(sw::kBusy);
+    return Status(sw::kCardBusy);
   }
-  if (!generation->busy.ready) return Status(sw::kBusy);
+  if (!generation->busy.ready) return Status(sw::kCardBusy);
   if (!generation->key) return Complete(state, *generation);
   return NextAnswer(state, *generation);
 }

@@ -8,14 +8,14 @@ std::size_t KeyLength(uint8_t type) {
     case KeyType::kDes:
       return 8;
     case KeyType::kTripleDes:
-    case KeyType::kCipher16:
+    case KeyType::kCdea:
       return 16;
   }
   return 0;
 }
 
 bool IsValidUsage(KeyType type, uint8_t usage) {
-  const uint8_t allowed = type == KeyType::kCipher16 ? kUsageCipherMaster : kUsageExternalAuth;
+  const uint8_t allowed = type == KeyType::kCdea ? kUsageCipherMaster : kUsageExternalAuth;
   return (usage & ~allowed) == 0;
 }
 

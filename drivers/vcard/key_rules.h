@@ -18,7 +18,7 @@ constexpr uint8_t kMaxTries = 15;
 std::size_t KeyLength(uint8_t type);
 // Usage bits known to the card, each fitting the key's type: external
 // authentication for DES and triple-DES keys, deriving session keys for
-// 16-byte cipher keys.
+// CDEA keys.
 bool IsValidUsage(KeyType type, uint8_t usage);
 // Identifiers 0x00 and 0xFF are reserved.
 bool IsKeyIdentifier(uint8_t id);

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "protocol/instructions.h"
+
 namespace tarnwick::vcard {
 namespace {
 
@@ -12,20 +14,25 @@ uint16_t CountPoll(BusyPhase& busy) {
   if (busy.ready) return sw::kInsNotSupported;
   if (busy.polls_left > 0) {
     --busy.polls_left;
-    return sw::kBusy;
+    return sw::kCardBusy;
   }
   busy.ready = true;
   return sw::kInsNotSupported;
 }
 
-bool IsKeyGeneration(const Command& c) { return c.cla == 0x80 && c.ins == 0xCE && c.p1 == 0x00; }
-bool IsErase(const Command& c) { return c.cla == 0x80 && c.ins == 0x0E; }
-bool IsSha1(const Command& c) { return c.cla == 0x80 && c.ins == 0xCC && c.CarriesDataOnly(); }
+bool Is(const protocol::Instruction& instruction, const Command& c) {
+  return instruction.Names(c.cla, c.ins, c.p1);
+}
+bool IsSha1(const Command& c) { return Is(ins::kHashSha1, c) && c.CarriesDataOnly(); }
+
+// The busy phase that a poll counts down belongs to these two commands.
+static_assert(ins::kEraseDf.busy_phase && ins::kGenerateKeyPair.busy_phase);
 
 }  // namespace
 
 bool IsPoll(const uint8_t* apdu, std::size_t len) {
-  return apdu != nullptr && len == 5 && std::all_of(apdu, apdu + 5, [](uint8_t b) { return b == 0; });
+  return apdu != nullptr && len == protocol::kHeaderLength && apdu[0] == ins::kPoll.cla && apdu[1] == ins::kPoll.ins &&
+         std::all_of(apdu + 2, apdu + len, [](uint8_t b) { return b == 0; });
 }
 
 Answer Poll(CardState& state) {
@@ -38,8 +45,8 @@ Answer Poll(CardState& state) {
 
 bool ContinuesLongOperation(const CardState& state, const Command& c) {
   const LongOperation& pending = state.session.pending;
-  if (std::holds_alternative<PendingErase>(pending)) return IsErase(c);
-  if (std::holds_alternative<PendingKeyGeneration>(pending)) return IsKeyGeneration(c);
+  if (std::holds_alternative<PendingErase>(pending)) return Is(ins::kEraseDf, c);
+  if (std::holds_alternative<PendingKeyGeneration>(pending)) return Is(ins::kGenerateKeyPair, c);
   if (std::holds_alternative<Sha1Chain>(pending)) return IsSha1(c);
   return false;
 }

@@ -26,7 +26,7 @@ bool Matches(const Value& stored, std::span<const uint8_t> presented) {
   return CRYPTO_memcmp(stored.data(), v.data(), v.size()) == 0;
 }
 
-uint16_t TriesLeft(uint8_t tries) { return static_cast<uint16_t>(sw::kWrongValueTriesLeft | tries); }
+uint16_t TriesLeft(uint8_t tries) { return static_cast<uint16_t>(sw::kTriesLeft | tries); }
 
 // One comparison against a value with a try counter, fail-closed as a card
 // against tearing: the try is spent and kept before the comparison, so a
@@ -49,7 +49,7 @@ uint16_t Compare(CardState& state, const Value& stored, uint8_t& left, uint8_t m
   // The image that holds the spent try must get it back; a card without a
   // durable save kept nothing, so for it only a counter that moved counts.
   state.changed = state.durable_save || changed_before || left != before;
-  return sw::kOk;
+  return sw::kSuccess;
 }
 
 Passphrase* Find(CardState& state, uint8_t ref) {
@@ -69,10 +69,10 @@ Answer Verify(CardState& state, const Command& c) {
   if (p == nullptr) return Status(sw::kReferenceNotFound);
   if (c.data.empty()) {
     if (p->tries_left == 0) return Status(sw::kBlocked);
-    return Status(state.session.verified.test(c.p2) ? sw::kOk : TriesLeft(p->tries_left));
+    return Status(state.session.verified.test(c.p2) ? sw::kSuccess : TriesLeft(p->tries_left));
   }
   const uint16_t result = Compare(state, p->value, p->tries_left, p->tries_max, c.data);
-  state.session.verified.set(c.p2, result == sw::kOk);
+  state.session.verified.set(c.p2, result == sw::kSuccess);
   return Status(result);
 }
 
@@ -85,11 +85,11 @@ Answer ChangePassphrase(CardState& state, const Command& c) {
   if (p == nullptr) return Status(sw::kReferenceNotFound);
   const uint16_t result =
       Compare(state, p->value, p->tries_left, p->tries_max, c.data.first(kPassphraseLength));
-  state.session.verified.set(c.p2, result == sw::kOk);
-  if (result != sw::kOk) return Status(result);
+  state.session.verified.set(c.p2, result == sw::kSuccess);
+  if (result != sw::kSuccess) return Status(result);
   std::copy(c.data.begin() + kPassphraseLength, c.data.end(), p->value.begin());
   state.changed = true;
-  return Status(sw::kOk);
+  return Status(sw::kSuccess);
 }
 
 // Data: the unblocking code, then the new passphrase, 8 bytes each. The
@@ -102,12 +102,12 @@ Answer UnblockPassphrase(CardState& state, const Command& c) {
   if (p == nullptr) return Status(sw::kReferenceNotFound);
   const uint16_t result =
       Compare(state, p->unblock, p->unblock_left, p->unblock_max, c.data.first(kPassphraseLength));
-  if (result != sw::kOk) return Status(result);
+  if (result != sw::kSuccess) return Status(result);
   std::copy(c.data.begin() + kPassphraseLength, c.data.end(), p->value.begin());
   p->tries_left = p->tries_max;
   state.session.verified.reset(c.p2);
   state.changed = true;
-  return Status(sw::kOk);
+  return Status(sw::kSuccess);
 }
 
 }  // namespace tarnwick::vcard

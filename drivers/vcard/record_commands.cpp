@@ -12,12 +12,7 @@ namespace {
 constexpr uint8_t kByNumber = 0x04;
 constexpr uint8_t kAppend = 0x00;
 
-struct Target {
-  File* file = nullptr;
-  uint16_t sw = sw::kOk;
-};
-
-Target Resolve(CardState& state, const Command& c, uint8_t addressing) {
+Found<File*> Resolve(CardState& state, const Command& c, uint8_t addressing) {
   if ((c.p2 & 0x07) != addressing) return {nullptr, sw::kWrongP1P2};
   const uint8_t sfi = c.p2 >> 3;
   File* file = nullptr;
@@ -30,7 +25,7 @@ Target Resolve(CardState& state, const Command& c, uint8_t addressing) {
     if (file == nullptr) return {nullptr, sw::kFileNotFound};
   }
   if (file->type != FileType::kLinearVariable) return {nullptr, sw::kIncompatibleFile};
-  return {file, sw::kOk};
+  return {file};
 }
 
 // Records are numbered from 1; P1 0x00 (the current record, which this card
@@ -44,12 +39,13 @@ bool IsRecordNumber(uint8_t p1) { return p1 != 0x00 && p1 != 0xFF; }
 Answer ReadRecord(CardState& state, const Command& c) {
   if (!c.header_only) return Status(sw::kWrongLength);
   if (!IsRecordNumber(c.p1)) return Status(sw::kWrongP1P2);
-  Target t = Resolve(state, c, kByNumber);
-  if (t.file == nullptr) return Status(t.sw);
-  if (!AccessGranted(t.file->read_ac, state.session)) return Status(sw::kSecurityNotSatisfied);
-  if (c.p1 > t.file->records.size()) return Status(sw::kRecordNotFound);
-  std::vector<uint8_t> record = t.file->records[c.p1 - 1u];
-  state.session.current = t.file->fid;
+  const Found<File*> target = Resolve(state, c, kByNumber);
+  if (!target.ok()) return Status(target.sw);
+  File* const file = target.value;
+  if (!AccessGranted(file->read_ac, state.session)) return Status(sw::kSecurityNotSatisfied);
+  if (c.p1 > file->records.size()) return Status(sw::kRecordNotFound);
+  std::vector<uint8_t> record = file->records[c.p1 - 1u];
+  state.session.current = file->fid;
   if (c.p3 == 0 || c.p3 == record.size()) return Data(std::move(record));
   if (c.p3 < record.size()) {
     record.resize(c.p3);
@@ -61,30 +57,32 @@ Answer ReadRecord(CardState& state, const Command& c) {
 Answer UpdateRecord(CardState& state, const Command& c) {
   if (!c.CarriesDataOnly() || c.data.empty()) return Status(sw::kWrongLength);
   if (!IsRecordNumber(c.p1)) return Status(sw::kWrongP1P2);
-  Target t = Resolve(state, c, kByNumber);
-  if (t.file == nullptr) return Status(t.sw);
-  if (c.data.size() > t.file->max_record_length) return Status(sw::kWrongLength);
-  if (!AccessGranted(t.file->update_ac, state.session)) return Status(sw::kSecurityNotSatisfied);
-  if (c.p1 > t.file->records.size()) return Status(sw::kRecordNotFound);
-  t.file->records[c.p1 - 1u].assign(c.data.begin(), c.data.end());
-  state.session.current = t.file->fid;
+  const Found<File*> target = Resolve(state, c, kByNumber);
+  if (!target.ok()) return Status(target.sw);
+  File* const file = target.value;
+  if (c.data.size() > file->max_record_length) return Status(sw::kWrongLength);
+  if (!AccessGranted(file->update_ac, state.session)) return Status(sw::kSecurityNotSatisfied);
+  if (c.p1 > file->records.size()) return Status(sw::kRecordNotFound);
+  file->records[c.p1 - 1u].assign(c.data.begin(), c.data.end());
+  state.session.current = file->fid;
   state.changed = true;
-  return Status(sw::kOk);
+  return Status(sw::kSuccess);
 }
 
 // A full file (as many records as its description allows) answers 0x6A84.
 Answer AppendRecord(CardState& state, const Command& c) {
   if (!c.CarriesDataOnly() || c.data.empty()) return Status(sw::kWrongLength);
   if (c.p1 != 0x00) return Status(sw::kWrongP1P2);
-  Target t = Resolve(state, c, kAppend);
-  if (t.file == nullptr) return Status(t.sw);
-  if (c.data.size() > t.file->max_record_length) return Status(sw::kWrongLength);
-  if (!AccessGranted(t.file->update_ac, state.session)) return Status(sw::kSecurityNotSatisfied);
-  if (t.file->records.size() >= t.file->max_records) return Status(sw::kNoSpace);
-  t.file->records.emplace_back(c.data.begin(), c.data.end());
-  state.session.current = t.file->fid;
+  const Found<File*> target = Resolve(state, c, kAppend);
+  if (!target.ok()) return Status(target.sw);
+  File* const file = target.value;
+  if (c.data.size() > file->max_record_length) return Status(sw::kWrongLength);
+  if (!AccessGranted(file->update_ac, state.session)) return Status(sw::kSecurityNotSatisfied);
+  if (file->records.size() >= file->max_records) return Status(sw::kNoSpace);
+  file->records.emplace_back(c.data.begin(), c.data.end());
+  state.session.current = file->fid;
   state.changed = true;
-  return Status(sw::kOk);
+  return Status(sw::kSuccess);
 }
 
 }  // namespace tarnwick::vcard

@@ -11,37 +11,27 @@
 namespace tarnwick::vcard {
 namespace {
 
-struct PrivateKeyRef {
-  const RsaPrivateKey* key = nullptr;
-  uint16_t sw = sw::kOk;
-};
-
-PrivateKeyRef SlotKey(const CardState& state, uint8_t p2) {
+Found<const RsaPrivateKey*> SlotKey(const CardState& state, uint8_t p2) {
   if (p2 == 0 || p2 > kRsaSlots) return {nullptr, sw::kWrongP1P2};
   const auto& slot = state.card.rsa_slots[p2 - 1u];
   if (!slot) return {nullptr, sw::kReferenceNotFound};
-  return {&*slot, sw::kOk};
+  return {&*slot};
 }
-
-struct PublicKeyRef {
-  std::optional<RsaPublicKey> key;
-  uint16_t sw = sw::kOk;
-};
 
 // The key file must be a transparent EF the session may read, holding a
 // usable public-key record from its first byte.
-PublicKeyRef PublicKey(CardState& state, uint8_t p2) {
+Found<RsaPublicKey> PublicKey(CardState& state, uint8_t p2) {
   if (p2 == 0) {
-    if (!state.session.loaded_public_key) return {std::nullopt, sw::kReferenceNotFound};
-    return {state.session.loaded_public_key, sw::kOk};
+    if (!state.session.loaded_public_key) return {{}, sw::kReferenceNotFound};
+    return {*state.session.loaded_public_key};
   }
   const File* file = FindFile(state.card, p2);
-  if (file == nullptr) return {std::nullopt, sw::kFileNotFound};
-  if (file->type != FileType::kTransparent) return {std::nullopt, sw::kIncompatibleFile};
-  if (!AccessGranted(file->read_ac, state.session)) return {std::nullopt, sw::kSecurityNotSatisfied};
+  if (file == nullptr) return {{}, sw::kFileNotFound};
+  if (file->type != FileType::kTransparent) return {{}, sw::kIncompatibleFile};
+  if (!AccessGranted(file->read_ac, state.session)) return {{}, sw::kSecurityNotSatisfied};
   std::optional<RsaPublicKey> key = ParsePublicKeyRecord(file->body, false);
-  if (!key) return {std::nullopt, sw::kReferenceUnusable};
-  return {std::move(key), sw::kOk};
+  if (!key) return {{}, sw::kReferenceUnusable};
+  return {std::move(*key)};
 }
 
 }  // namespace
@@ -49,10 +39,10 @@ PublicKeyRef PublicKey(CardState& state, uint8_t p2) {
 Answer RsaSign(CardState& state, const Command& c) {
   if (c.p1 != 0x00) return Status(sw::kWrongP1P2);
   if (!c.CarriesDataOnly()) return Status(sw::kWrongLength);
-  PrivateKeyRef ref = SlotKey(state, c.p2);
-  if (ref.key == nullptr) return Status(ref.sw);
+  const Found<const RsaPrivateKey*> ref = SlotKey(state, c.p2);
+  if (!ref.ok()) return Status(ref.sw);
   if (c.data.size() + kPkcs1Overhead > kRsaBytes) return Status(sw::kWrongLength);
-  auto signature = RsaPrivate(*ref.key, PadType1(c.data, kRsaBytes));
+  auto signature = RsaPrivate(*ref.value, PadType1(c.data, kRsaBytes));
   if (!signature) return Status(sw::kNoDiagnosis);
   return Data(std::move(*signature));
 }
@@ -61,10 +51,10 @@ Answer RsaSign(CardState& state, const Command& c) {
 Answer RsaDecrypt(CardState& state, const Command& c) {
   if (c.p1 != 0x00) return Status(sw::kWrongP1P2);
   if (!c.CarriesDataOnly()) return Status(sw::kWrongLength);
-  PrivateKeyRef ref = SlotKey(state, c.p2);
-  if (ref.key == nullptr) return Status(ref.sw);
+  const Found<const RsaPrivateKey*> ref = SlotKey(state, c.p2);
+  if (!ref.ok()) return Status(ref.sw);
   if (c.data.size() != kRsaBytes) return Status(sw::kWrongLength);
-  auto block = RsaPrivate(*ref.key, c.data);
+  auto block = RsaPrivate(*ref.value, c.data);
   if (!block) return Status(sw::kWrongData);
   auto plain = Unpad(*block, 0x02);
   if (!plain) return Status(sw::kWrongData);
@@ -74,10 +64,10 @@ Answer RsaDecrypt(CardState& state, const Command& c) {
 Answer RsaVerify(CardState& state, const Command& c) {
   if (c.p1 != 0x00) return Status(sw::kWrongP1P2);
   if (!c.CarriesDataOnly()) return Status(sw::kWrongLength);
-  PublicKeyRef ref = PublicKey(state, c.p2);
-  if (!ref.key) return Status(ref.sw);
-  if (c.data.size() != ref.key->n.size()) return Status(sw::kWrongLength);
-  auto block = RsaPublic(*ref.key, c.data);
+  const Found<RsaPublicKey> ref = PublicKey(state, c.p2);
+  if (!ref.ok()) return Status(ref.sw);
+  if (c.data.size() != ref.value.n.size()) return Status(sw::kWrongLength);
+  auto block = RsaPublic(ref.value, c.data);
   if (!block) return Status(sw::kWrongData);
   auto recovered = Unpad(*block, 0x01);
   if (!recovered) return Status(sw::kWrongData);
@@ -87,12 +77,12 @@ Answer RsaVerify(CardState& state, const Command& c) {
 Answer RsaEncrypt(CardState& state, const Command& c) {
   if (c.p1 != 0x00) return Status(sw::kWrongP1P2);
   if (!c.CarriesDataOnly()) return Status(sw::kWrongLength);
-  PublicKeyRef ref = PublicKey(state, c.p2);
-  if (!ref.key) return Status(ref.sw);
-  const std::size_t k = ref.key->n.size();
+  const Found<RsaPublicKey> ref = PublicKey(state, c.p2);
+  if (!ref.ok()) return Status(ref.sw);
+  const std::size_t k = ref.value.n.size();
   if (c.data.size() + kPkcs1Overhead > k) return Status(sw::kWrongLength);
   auto block = PadType2(c.data, k);
-  auto cipher = block ? RsaPublic(*ref.key, *block) : std::nullopt;
+  auto cipher = block ? RsaPublic(ref.value, *block) : std::nullopt;
   if (!cipher) return Status(sw::kNoDiagnosis);
   return Data(std::move(*cipher));
 }
@@ -106,7 +96,7 @@ Answer LoadPublicKey(CardState& state, const Command& c) {
   std::optional<RsaPublicKey> key = ParsePublicKeyRecord(c.data, true);
   if (!key) return Status(sw::kWrongData);
   state.session.loaded_public_key = std::move(key);
-  return Status(sw::kOk);
+  return Status(sw::kSuccess);
 }
 
 }  // namespace tarnwick::vcard

@@ -49,35 +49,35 @@ std::optional<uint16_t> Identifier(std::span<const uint8_t> data) {
   return static_cast<uint16_t>(data[0] << 8 | data[1]);
 }
 
-// The file P1 and the data name, or nullptr; P1 0x00 searches the whole
-// card (identifiers are unique on it), 0x01 and 0x02 only the current DF.
-File* Target(CardState& state, const Command& c, uint16_t& sw) {
+Found<File*> Existing(File* file) {
+  if (file == nullptr) return {nullptr, sw::kFileNotFound};
+  return {file};
+}
+
+// The file P1 and the data name; P1 0x00 searches the whole card
+// (identifiers are unique on it), 0x01 and 0x02 only the current DF.
+Found<File*> Target(CardState& state, const Command& c) {
   Persistent& card = state.card;
   const File& df = CurrentDf(state);
   std::optional<uint16_t> fid = Identifier(c.data);
-  sw = sw::kWrongLength;
   switch (c.p1) {
     case 0x00:
-      if (c.data.empty()) return &card.files.front();
-      if (!fid) return nullptr;
-      sw = sw::kFileNotFound;
-      return FindFile(card, *fid);
+      if (c.data.empty()) return {&card.files.front()};
+      if (!fid) return {nullptr, sw::kWrongLength};
+      return Existing(FindFile(card, *fid));
     case 0x01:
     case 0x02: {
-      if (!fid) return nullptr;
-      sw = sw::kFileNotFound;
+      if (!fid) return {nullptr, sw::kWrongLength};
       File* file = FindFile(card, *fid);
       const bool wants_df = c.p1 == 0x01;
-      if (file == nullptr || file->parent != df.fid || IsEf(*file) == wants_df) return nullptr;
-      return file;
+      if (file == nullptr || file->parent != df.fid || IsEf(*file) == wants_df) return {nullptr, sw::kFileNotFound};
+      return {file};
     }
     case 0x03:
-      if (!c.data.empty()) return nullptr;
-      sw = sw::kFileNotFound;
-      return FindFile(card, df.parent);
+      if (!c.data.empty()) return {nullptr, sw::kWrongLength};
+      return Existing(FindFile(card, df.parent));
     default:
-      sw = sw::kWrongP1P2;
-      return nullptr;
+      return {nullptr, sw::kWrongP1P2};
   }
 }
 
@@ -85,12 +85,12 @@ File* Target(CardState& state, const Command& c, uint16_t& sw) {
 
 Answer SelectFile(CardState& state, const Command& c) {
   if (c.p2 != kReturnFci && c.p2 != kReturnFcp && c.p2 != kNoResponse) return Status(sw::kWrongP1P2);
-  uint16_t sw = sw::kOk;
-  File* file = Target(state, c, sw);
-  if (file == nullptr) return Status(sw);
+  const Found<File*> target = Target(state, c);
+  if (!target.ok()) return Status(target.sw);
+  File* const file = target.value;
   state.session.current = file->fid;
   const std::optional<std::size_t> ne = c.Ne();
-  if (c.p2 == kNoResponse || !ne) return Status(sw::kOk);
+  if (c.p2 == kNoResponse || !ne) return Status(sw::kSuccess);
   std::vector<uint8_t> fcp = Fcp(*file);
   if (fcp.size() > *ne) fcp.resize(*ne);
   return Data(std::move(fcp));

@@ -34,7 +34,7 @@ Answer First(CardState& state, const Command& c) {
   if (c.p2 != 0xFF) return Status(sw::kWrongP1P2);
   if (c.data.size() != kPiece) return Status(sw::kWrongLength);
   state.session.pending = Sha1Chain{{c.data.begin(), c.data.end()}};
-  return Status(sw::kOk);
+  return Status(sw::kSuccess);
 }
 
 // A piece with P1 0xBF, P2 0xFF and 64 bytes is a middle piece: a last piece
@@ -50,7 +50,7 @@ Answer Continued(CardState& state, const Command& c) {
       return Status(sw::kWrongLength);
     }
     message.insert(message.end(), c.data.begin(), c.data.end());
-    return Status(sw::kOk);
+    return Status(sw::kSuccess);
   }
   const std::size_t total = static_cast<std::size_t>(c.p1 & 0x7F) << 8 | c.p2;
   message.insert(message.end(), c.data.begin(), c.data.end());

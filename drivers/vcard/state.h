@@ -58,7 +58,7 @@ struct Passphrase {
 enum class KeyType : uint8_t {
   kDes = 0x01,        // 8 bytes
   kTripleDes = 0x02,  // two-key triple-DES, K1 then K2
-  kCipher16 = 0x03,   // the card's 16-byte block cipher
+  kCdea = 0x03,       // the card's CDEA cipher
 };
 
 // Usage bits of a key.

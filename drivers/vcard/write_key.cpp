@@ -32,7 +32,7 @@ Answer WriteKey(CardState& state, const Command& c) {
   // Whatever was proven with the old value no longer holds.
   state.session.authenticated.reset(c.p2);
   state.changed = true;
-  return Status(sw::kOk);
+  return Status(sw::kSuccess);
 }
 
 }  // namespace tarnwick::vcard

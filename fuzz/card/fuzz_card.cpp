@@ -12,6 +12,8 @@
 #include "common/buffers.h"
 #include "common/byte_source.h"
 #include "common/check.h"
+#include "protocol/instructions.h"
+#include "protocol/status_words.h"
 #include "vcard/card.h"
 
 namespace {
@@ -19,6 +21,8 @@ namespace {
 using tarnwick::vcard::Answer;
 using tarnwick::vcard::Card;
 using tarnwick::vcard::CardOptions;
+namespace ins = tarnwick::ins;
+namespace sw = tarnwick::sw;
 
 constexpr uint8_t kResetMarker = 0xFF;
 constexpr CardOptions kOptions{.busy_polls = 1, .key_pair_source = twfuzz::PooledKeyPair};
@@ -28,11 +32,11 @@ constexpr CardOptions kOptions{.busy_polls = 1, .key_pair_source = twfuzz::Poole
 // would mean the card failed inside.
 void CheckAnswer(const Answer& answer) {
   twfuzz::Check(answer.data.size() <= 255, "an answer longer than a one-byte length");
-  twfuzz::Check(answer.data.empty() || answer.sw == 0x9000 || answer.sw == 0x6282,
+  twfuzz::Check(answer.data.empty() || answer.sw == sw::kSuccess || answer.sw == sw::kEndReached,
                 "data with a status word that carries none");
   const uint8_t sw1 = answer.sw >> 8;
-  twfuzz::Check(answer.sw == 0x9000 || (sw1 >= 0x61 && sw1 <= 0x6F), "not a card status word");
-  twfuzz::Check(answer.sw != 0x6F00, "the card failed inside");
+  twfuzz::Check(answer.sw == sw::kSuccess || (sw1 >= 0x61 && sw1 <= 0x6F), "not a card status word");
+  twfuzz::Check(answer.sw != sw::kNoDiagnosis, "the card failed inside");
 }
 
 void SendCommand(Card& card, twfuzz::GenerationCap& cap, twfuzz::ByteSource& in, uint8_t len) {
@@ -46,8 +50,8 @@ void SendCommand(Card& card, twfuzz::GenerationCap& cap, twfuzz::ByteSource& in,
 }
 
 void CheckCardStillUsable(Card& card) {
-  const uint8_t select_mf[] = {0x00, 0xA4, 0x00, 0x00, 0x02, 0x3F, 0x00};
-  twfuzz::Check(card.Process(select_mf, sizeof select_mf).sw == 0x9000,
+  const uint8_t select_mf[] = {ins::kSelectFile.cla, ins::kSelectFile.ins, 0x00, 0x00, 0x02, 0x3F, 0x00};
+  twfuzz::Check(card.Process(select_mf, sizeof select_mf).sw == sw::kSuccess,
                 "the master file can no longer be selected");
   const std::vector<uint8_t> image = card.SaveImage();
   std::optional<Card> loaded = Card::LoadImage(image.data(), image.size(), kOptions);

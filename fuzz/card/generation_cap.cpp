@@ -3,21 +3,22 @@
 
 #include <algorithm>
 
+#include "protocol/instructions.h"
+#include "protocol/status_words.h"
+
 namespace twfuzz {
 namespace {
 
-constexpr uint16_t kBusy = 0x6FF0;
-constexpr uint16_t kSuccess = 0x9000;
-constexpr uint16_t kInternalFailure = 0x6F00;
+namespace sw = tarnwick::sw;
 
-// 80 CE 00 in any framing: the card takes it as going on with a pending
-// generation, or answers it without touching one.
+// Key-pair generation in any framing: the card takes it as going on with a
+// pending generation, or answers it without touching one.
 bool IsGenerationFamily(const uint8_t* apdu, std::size_t len) {
-  return len >= 4 && apdu[0] == 0x80 && apdu[1] == 0xCE && apdu[2] == 0x00;
+  return len >= 4 && tarnwick::ins::kGenerateKeyPair.Names(apdu[0], apdu[1], apdu[2]);
 }
 
 bool IsPoll(const uint8_t* apdu, std::size_t len) {
-  return len == 5 && std::all_of(apdu, apdu + 5, [](uint8_t b) { return b == 0; });
+  return len == tarnwick::protocol::kHeaderLength && std::all_of(apdu, apdu + len, [](uint8_t b) { return b == 0; });
 }
 
 }  // namespace
@@ -37,9 +38,9 @@ void GenerationCap::Note(const uint8_t* apdu, std::size_t len,
     busy_slot_.reset();
     return;
   }
-  if (answer.sw == kBusy) {
+  if (answer.sw == sw::kCardBusy) {
     busy_slot_ = apdu[3];
-  } else if (answer.sw == kSuccess || answer.sw == kInternalFailure) {
+  } else if (answer.sw == sw::kSuccess || answer.sw == sw::kNoDiagnosis) {
     if (MayComplete(apdu, len)) ++generations_;
     busy_slot_.reset();
   }

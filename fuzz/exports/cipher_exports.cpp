@@ -5,13 +5,14 @@
 #include "common/buffers.h"
 #include "common/check.h"
 #include "exports/export_case.h"
+#include "protocol/status_words.h"
 #include "tarnwick.h"
 
 namespace twfuzz {
 namespace {
 
-constexpr int32_t kSuccess = 0x9000;
-constexpr int32_t kWrongLength = 0x6700;
+using tarnwick::sw::kSuccess;
+using tarnwick::sw::kWrongLength;
 constexpr uint32_t kCipherBlock = 16;
 constexpr uint8_t kLongestData = 250;
 constexpr int32_t kLongestDigestMessage = 32767;

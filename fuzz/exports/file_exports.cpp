@@ -4,6 +4,7 @@
 #include "common/buffers.h"
 #include "common/check.h"
 #include "exports/export_case.h"
+#include "protocol/status_words.h"
 #include "tarnwick.h"
 
 namespace twfuzz {
@@ -11,8 +12,8 @@ namespace {
 
 constexpr uint32_t kLongestTransfer = 32768;
 constexpr uint8_t kLongestData = 250;
-constexpr int32_t kSuccess = 0x9000;
-constexpr int32_t kWrongLength = 0x6700;
+using tarnwick::sw::kSuccess;
+using tarnwick::sw::kWrongLength;
 // Erase, a second erase after a driver failure, 1000 polls, the last erase.
 constexpr uint64_t kEraseExchanges = 1003;
 

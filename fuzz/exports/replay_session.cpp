@@ -7,12 +7,13 @@
 #include <cstring>
 
 #include "common/check.h"
+#include "protocol/status_words.h"
 #include "replay/replay_hooks.h"
 
 namespace twfuzz {
 namespace {
 
-constexpr int32_t kCardReady = 0x6D00;
+using tarnwick::sw::kCardReady;
 constexpr uint8_t kHeaderSize = 5;
 
 ByteSource* g_stream = nullptr;

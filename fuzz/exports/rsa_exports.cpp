@@ -7,13 +7,14 @@
 #include "common/check.h"
 #include "der/der_check.h"
 #include "exports/export_case.h"
+#include "protocol/status_words.h"
 #include "tarnwick.h"
 
 namespace twfuzz {
 namespace {
 
-constexpr int32_t kSuccess = 0x9000;
-constexpr int32_t kWrongLength = 0x6700;
+using tarnwick::sw::kSuccess;
+using tarnwick::sw::kWrongLength;
 constexpr std::size_t kAnswerRoom = 256;
 constexpr std::size_t kModulusLength = 128;
 constexpr std::size_t kOfflineRoom = 1000;

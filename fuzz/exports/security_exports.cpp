@@ -5,13 +5,14 @@
 #include "common/buffers.h"
 #include "common/check.h"
 #include "exports/export_case.h"
+#include "protocol/status_words.h"
 #include "tarnwick.h"
 
 namespace twfuzz {
 namespace {
 
 constexpr uint8_t kLongestData = 250;
-constexpr int32_t kWrongLength = 0x6700;
+using tarnwick::sw::kWrongLength;
 constexpr uint64_t kChallengePiece = 16;
 
 void ExpectData(Call& c, uint8_t len) { c.Expect(len > kLongestData ? 0 : 1); }

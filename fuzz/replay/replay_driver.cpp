@@ -4,12 +4,13 @@
 // fails.
 #include "replay/replay_hooks.h"
 #include "tarnwick_driver.h"
+#include "tarnwick_status.h"
 
 namespace {
 
 const twfuzz::ReplayHooks* g_hooks = nullptr;
 
-constexpr int32_t kExchangeFailed = 0xFFFF;
+constexpr int32_t kExchangeFailed = TW_SW_EXCHANGE_FAILED;
 
 }  // namespace
 

@@ -4,8 +4,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "reader/exchange.h"
-#include "reader/status.h"
+#include "filesystem/files.h"
+#include "protocol/status_words.h"
+#include "transport/exchange.h"
 #include "tarnwick.h"
 
 namespace {
@@ -16,16 +17,13 @@ constexpr uint32_t kPieceSize = 0x80;
 // to another file. Transfers therefore end at 0x8000.
 constexpr uint32_t kMaxTransfer = 0x8000;
 
-constexpr uint8_t kReadBinary = 0xB0;
-constexpr uint8_t kUpdateBinary = 0xD6;
-
 // Moves n bytes piece by piece: each piece's data comes from `source` when
 // writing, each answered piece lands in `sink` when reading. Ends at the
 // first piece the card does not answer 0x9000; earlier pieces stay done.
-int32_t TransferInPieces(uint8_t ins, uint32_t n, const uint8_t* source, uint8_t* sink,
+int32_t TransferInPieces(const tarnwick::protocol::Instruction& instruction, uint32_t n, const uint8_t* source, uint8_t* sink,
                          tw_handle_t reader) {
   if (n > kMaxTransfer) return tarnwick::sw::kWrongLength;
-  tarnwick::CommandFrame frame(0x00, ins, 0x00, 0x00);
+  tarnwick::CommandFrame frame(instruction, 0x00, 0x00);
   for (uint32_t offset = 0; offset < n; offset += kPieceSize) {
     const auto size = static_cast<uint8_t>(std::min(kPieceSize, n - offset));
     frame.SetP1(static_cast<uint8_t>(offset >> 8));
@@ -45,10 +43,14 @@ int32_t TransferInPieces(uint8_t ins, uint32_t n, const uint8_t* source, uint8_t
 
 }  // namespace
 
+int32_t tarnwick::files::Update(uint32_t reader, uint32_t n, const uint8_t* in) {
+  return TransferInPieces(tarnwick::ins::kUpdateBinary, n, in, nullptr, reader);
+}
+
 extern "C" TW_API int32_t ReadBin(uint32_t n, uint8_t* out, tw_handle_t reader) {
-  return TransferInPieces(kReadBinary, n, nullptr, out, reader);
+  return TransferInPieces(tarnwick::ins::kReadBinary, n, nullptr, out, reader);
 }
 
 extern "C" TW_API int32_t UpdateBin(uint32_t n, const uint8_t* in, tw_handle_t reader) {
-  return TransferInPieces(kUpdateBinary, n, in, nullptr, reader);
+  return tarnwick::files::Update(reader, n, in);
 }

@@ -2,8 +2,8 @@
 // it is busy with the erase.
 #include <cstdint>
 
-#include "reader/exchange.h"
-#include "reader/status.h"
+#include "transport/exchange.h"
+#include "protocol/status_words.h"
 #include "tarnwick.h"
 
 namespace {
@@ -11,7 +11,7 @@ namespace {
 constexpr int kMaxPolls = 1000;
 
 int32_t SendErase(tw_handle_t reader) {
-  const tarnwick::CommandFrame frame(0x80, 0x0E, 0x00, 0x00, 0x00);
+  const tarnwick::CommandFrame frame(tarnwick::ins::kEraseDf, 0x00, 0x00, 0x00);
   return tarnwick::Send(reader, frame);
 }
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "reader/exchange.h"
-#include "reader/status.h"
+#include "transport/exchange.h"
+#include "protocol/status_words.h"
 #include "tarnwick.h"
 
 namespace {
@@ -21,9 +21,9 @@ uint8_t RecordP2(uint8_t sfi, uint8_t addressing) {
 
 // A command carrying a record's bytes. More than 250 bytes do not fit a
 // one-byte command length, so the exchange refuses them with 0x6700.
-int32_t SendRecord(uint8_t ins, uint8_t p1, uint8_t p2, uint8_t len, const uint8_t* data,
+int32_t SendRecord(const tarnwick::protocol::Instruction& instruction, uint8_t p1, uint8_t p2, uint8_t len, const uint8_t* data,
                    tw_handle_t reader) {
-  tarnwick::CommandFrame frame(0x00, ins, p1, p2);
+  tarnwick::CommandFrame frame(instruction, p1, p2);
   frame.SetData(data, len);
   return tarnwick::Send(reader, frame);
 }
@@ -32,17 +32,17 @@ int32_t SendRecord(uint8_t ins, uint8_t p1, uint8_t p2, uint8_t len, const uint8
 
 extern "C" TW_API int32_t AppendRecord(uint8_t sfi, uint8_t len, const uint8_t* data,
                                        tw_handle_t reader) {
-  return SendRecord(0xE2, 0x00, RecordP2(sfi, kAtEnd), len, data, reader);
+  return SendRecord(tarnwick::ins::kAppendRecord, 0x00, RecordP2(sfi, kAtEnd), len, data, reader);
 }
 
 extern "C" TW_API int32_t WriteRecord(uint8_t sfi, uint8_t recno, uint8_t len, const uint8_t* data,
                                       tw_handle_t reader) {
-  return SendRecord(0xDC, recno, RecordP2(sfi, kByNumber), len, data, reader);
+  return SendRecord(tarnwick::ins::kUpdateRecord, recno, RecordP2(sfi, kByNumber), len, data, reader);
 }
 
 extern "C" TW_API int32_t ReadRecord(uint8_t sfi, uint8_t recno, uint8_t le, uint8_t* out,
                                      tw_handle_t reader) {
-  const tarnwick::CommandFrame frame(0x00, 0xB2, recno, RecordP2(sfi, kByNumber), le);
+  const tarnwick::CommandFrame frame(tarnwick::ins::kReadRecord, recno, RecordP2(sfi, kByNumber), le);
   // The buffer starts cleared, so bytes past a shorter answer are zeros.
   tarnwick::Response<> response;
   const int32_t status = tarnwick::Exchange(reader, frame, response);

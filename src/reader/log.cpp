@@ -4,6 +4,7 @@
 #include <ctime>
 #include <string_view>
 
+#include "reader/log.h"
 #include "reader/log_file.h"
 #include "tarnwick.h"
 
@@ -12,18 +13,10 @@ namespace {
 // "return code" in GBK, the label before the value.
 constexpr char kLabel[] = "\xB7\xB5\xBB\xD8\xC2\xEB";
 
-bool LocalTime(std::time_t now, std::tm& local) {
-#if defined(_WIN32)
-  return localtime_s(&local, &now) == 0;
-#else
-  return localtime_r(&now, &local) != nullptr;
-#endif
-}
-
 // "YYYY-MM-DD hh:mm:ss" in local time; zeros when the time is unknown.
 void FormatTimestamp(char (&out)[64]) {
   std::tm local{};
-  const bool known = LocalTime(std::time(nullptr), local);
+  const bool known = tarnwick::log_file::LocalTime(std::time(nullptr), local);
   if (!known) local = std::tm{};
   std::snprintf(out, sizeof out, "%04d-%02d-%02d %02d:%02d:%02d", known ? local.tm_year + 1900 : 0,
                 known ? local.tm_mon + 1 : 0, local.tm_mday, local.tm_hour, local.tm_min,
@@ -37,7 +30,7 @@ void FormatCode(char (&out)[64], int32_t value) {
 
 }  // namespace
 
-extern "C" TW_API int32_t writeLog(const char* text, int32_t value) {
+int32_t tarnwick::log::Write(const char* text, int32_t value) {
   char stamp[64];
   char code[64];
   FormatTimestamp(stamp);
@@ -46,3 +39,5 @@ extern "C" TW_API int32_t writeLog(const char* text, int32_t value) {
   const std::string_view pieces[] = {stamp, ": ", text != nullptr ? text : "", code, "\r\n"};
   return tarnwick::log_file::Append(pieces);
 }
+
+extern "C" TW_API int32_t writeLog(const char* text, int32_t value) { return tarnwick::log::Write(text, value); }

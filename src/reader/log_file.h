@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <span>
 #include <string_view>
 
@@ -13,5 +14,9 @@ namespace tarnwick::log_file {
 // or cannot be opened for appending (nothing is written); otherwise the
 // result of closing it: 0, or -1 when the close reports a failure.
 int32_t Append(std::span<const std::string_view> pieces);
+
+// The local time of now, through the platform's thread-safe conversion;
+// false when it cannot be told.
+bool LocalTime(std::time_t now, std::tm& local);
 
 }  // namespace tarnwick::log_file

@@ -42,4 +42,6 @@ int32_t Append(std::span<const std::string_view> pieces) {
   return ::close(fd) == 0 ? 0 : -1;
 }
 
+bool LocalTime(std::time_t now, std::tm& local) { return localtime_r(&now, &local) != nullptr; }
+
 }  // namespace tarnwick::log_file

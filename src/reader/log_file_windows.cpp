@@ -33,4 +33,6 @@ int32_t Append(std::span<const std::string_view> pieces) {
   return CloseHandle(file) ? 0 : -1;
 }
 
+bool LocalTime(std::time_t now, std::tm& local) { return localtime_s(&local, &now) == 0; }
+
 }  // namespace tarnwick::log_file

@@ -2,9 +2,9 @@
 // the node address (thin passes to the driver) and the protocol command.
 #include <cstdint>
 
-#include "reader/driver.h"
-#include "reader/exchange.h"
-#include "reader/status.h"
+#include "transport/driver.h"
+#include "transport/exchange.h"
+#include "protocol/status_words.h"
 #include "tarnwick.h"
 
 namespace {
@@ -49,7 +49,7 @@ extern "C" TW_API int32_t setNAD(int32_t nad) {
 extern "C" TW_API int32_t ChangeProtocal(uint8_t selector, tw_handle_t reader) {
   // The one data byte: FF switches the protocol setting on, FE off.
   const uint8_t setting = selector != 0 ? 0xFF : 0xFE;
-  tarnwick::CommandFrame frame(0x80, 0x14, 0x00, 0x00);
+  tarnwick::CommandFrame frame(tarnwick::ins::kChangeProtocol, 0x00, 0x00);
   frame.SetData(&setting, 1);
   return tarnwick::Send(reader, frame);
 }

@@ -1,7 +1,7 @@
 // rsaPublicEncrypt and rsaPublicVerify: the caller passes the public key, so
 // it is loaded into the card first and the operation frame follows at once.
-#include "reader/exchange.h"
-#include "reader/status.h"
+#include "transport/exchange.h"
+#include "protocol/status_words.h"
 #include "rsa/operation.h"
 #include "rsa/public_key_record.h"
 #include "tarnwick.h"
@@ -9,8 +9,6 @@
 namespace tarnwick::rsa {
 namespace {
 
-constexpr uint8_t kLoadClass = 0x80;
-constexpr uint8_t kLoadIns = 0xCC;
 // Le of the key-load command.
 constexpr uint8_t kLoadAnswerLength = 0x20;
 // The operation frame names no key: the card uses the one just loaded.
@@ -26,15 +24,16 @@ constexpr uint8_t kEncryptModulusLength = 128;
 int32_t LoadPublicKey(uint32_t handle, const uint8_t* modulus, uint8_t modulus_len) {
   const PublicKeyRecord record(modulus, modulus_len, PublicKeyRecord::kExponent.size());
   const auto record_len = static_cast<uint8_t>(record.size());
-  CommandFrame frame(kLoadClass, kLoadIns, 0x00, record_len);
+  CommandFrame frame(ins::kLoadPublicKey, 0x00, record_len);
   frame.SetData(record.bytes(), record_len);
   frame.AppendLe(kLoadAnswerLength);
   Response<> answer;
   return Exchange(handle, frame, answer);
 }
 
-int32_t LoadKeyAndRun(uint32_t handle, const uint8_t* modulus, uint8_t modulus_len, uint8_t op,
-                      const uint8_t* data, uint8_t len, uint8_t* out, uint32_t* out_len) {
+int32_t LoadKeyAndRun(uint32_t handle, const uint8_t* modulus, uint8_t modulus_len,
+                      const protocol::Instruction& op, const uint8_t* data, uint8_t len, uint8_t* out,
+                      uint32_t* out_len) {
   if (modulus_len > kMaxLoadableModulus || len > kMaxOperationData) return sw::kWrongLength;
   const int32_t status = LoadPublicKey(handle, modulus, modulus_len);
   if (status != sw::kSuccess) return status;
@@ -45,17 +44,17 @@ int32_t LoadKeyAndRun(uint32_t handle, const uint8_t* modulus, uint8_t modulus_l
 }  // namespace tarnwick::rsa
 
 using tarnwick::rsa::LoadKeyAndRun;
-namespace ins = tarnwick::rsa::ins;
+namespace ins = tarnwick::ins;
 
 extern "C" TW_API int32_t rsaPublicEncrypt(const uint8_t* modulus, const uint8_t* data,
                                            uint8_t len, uint8_t* out, uint32_t* out_len,
                                            tw_handle_t reader) {
-  return LoadKeyAndRun(reader, modulus, tarnwick::rsa::kEncryptModulusLength, ins::kEncrypt, data,
+  return LoadKeyAndRun(reader, modulus, tarnwick::rsa::kEncryptModulusLength, ins::kRsaEncrypt, data,
                        len, out, out_len);
 }
 
 extern "C" TW_API int32_t rsaPublicVerify(const uint8_t* modulus, uint8_t mod_len,
                                           const uint8_t* data, uint8_t len, uint8_t* out,
                                           uint32_t* out_len, tw_handle_t reader) {
-  return LoadKeyAndRun(reader, modulus, mod_len, ins::kVerify, data, len, out, out_len);
+  return LoadKeyAndRun(reader, modulus, mod_len, ins::kRsaVerify, data, len, out, out_len);
 }

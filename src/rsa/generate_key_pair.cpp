@@ -2,7 +2,8 @@
 // and hands back the modulus from the card's public-key answer.
 #include <cstring>
 
-#include "reader/status.h"
+#include "protocol/status_words.h"
+#include "reader/log.h"
 #include "rsa/key_generation.h"
 #include "tarnwick.h"
 
@@ -12,8 +13,6 @@ namespace {
 constexpr std::size_t kLengthOffset = 1;
 constexpr std::size_t kModulusOffset = 2;
 constexpr uint8_t kModulusLength = 0x80;
-// Not a status word from the card: the library's report of a malformed answer.
-constexpr int32_t kMalformedAnswer = 0x6000;
 // GBK: "generating the key pair, length error".
 constexpr char kLengthErrorText[] =
     "\xC9\xFA\xB3\xC9\xB9\xAB\xCB\xBD\xD4\xBF\xB6\xD4\xB3\xA4\xB6\xC8\xB4\xED";
@@ -23,11 +22,11 @@ constexpr char kLengthErrorText[] =
 bool CheckAndLogModulusAnswer(const tarnwick::Response<500>& answer) {
   const uint8_t length_byte = answer.data[kLengthOffset];
   if (length_byte != kModulusLength) {
-    writeLog(kLengthErrorText, length_byte);
+    tarnwick::log::Write(kLengthErrorText, length_byte);
     return false;
   }
   if (answer.length < kModulusOffset + kModulusLength) {
-    writeLog(kLengthErrorText, answer.length);
+    tarnwick::log::Write(kLengthErrorText, answer.length);
     return false;
   }
   return true;
@@ -41,7 +40,7 @@ extern "C" TW_API int32_t RsaGenerateKeyPair(int32_t /*unused*/, uint8_t keyid, 
   Response<500> answer;
   const int32_t status = rsa::GenerateAndFetch(reader, rsa::GenerationFrame(keyid), answer);
   if (status != sw::kSuccess) return status;
-  if (!CheckAndLogModulusAnswer(answer)) return kMalformedAnswer;
+  if (!CheckAndLogModulusAnswer(answer)) return sw::kMalformedKeyPair;
   std::memcpy(modulus, answer.data.data() + kModulusOffset, kModulusLength);
   *mod_len = kModulusLength;
   return status;

@@ -1,6 +1,7 @@
 // MyRsaGeneratekey: has the card generate a key pair in a key slot and stores
 // the card's whole answer at the start of a transparent file.
-#include "reader/status.h"
+#include "filesystem/files.h"
+#include "protocol/status_words.h"
 #include "rsa/key_generation.h"
 #include "tarnwick.h"
 
@@ -10,7 +11,7 @@ extern "C" TW_API int32_t MyRsaGeneratekey(int32_t /*unused*/, uint8_t fid, uint
   Response<> answer;
   int32_t status = rsa::GenerateAndFetch(reader, rsa::GenerationFrame(keyid), answer);
   if (status != sw::kSuccess) return status;
-  status = SelectFile(0x00, 0, fid, reader);
+  status = files::Select(reader, 0x00, fid);
   if (status != sw::kSuccess) return status;
-  return UpdateBin(answer.length, answer.data.data(), reader);
+  return files::Update(reader, answer.length, answer.data.data());
 }

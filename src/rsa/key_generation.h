@@ -4,9 +4,8 @@
 
 #include <cstdint>
 
-#include "reader/exchange.h"
-#include "reader/frame.h"
-#include "reader/status.h"
+#include "protocol/status_words.h"
+#include "transport/exchange.h"
 
 namespace tarnwick::rsa {
 
@@ -15,7 +14,9 @@ constexpr int kGenerationPolls = 10000;
 
 // 80 CE 00 <key_id> 00. The first one starts the generation; sent again once
 // the card is ready it returns the card's answer.
-inline CommandFrame GenerationFrame(uint8_t key_id) { return CommandFrame(0x80, 0xCE, 0x00, key_id, 0x00); }
+inline CommandFrame GenerationFrame(uint8_t key_id) {
+  return CommandFrame(ins::kGenerateKeyPair, 0x00, key_id, 0x00);
+}
 
 // Sends the generation frame, polls unless the card already answered 0x6D00
 // (ready again), then sends the generation frame once more into answer.

@@ -2,7 +2,7 @@
 // and collects the answers of the five commands that read it out.
 #include <cstring>
 
-#include "reader/status.h"
+#include "protocol/status_words.h"
 #include "rsa/key_generation.h"
 #include "tarnwick.h"
 

@@ -4,19 +4,14 @@
 
 #include <cstring>
 
-#include "reader/exchange.h"
-#include "reader/status.h"
+#include "transport/exchange.h"
+#include "protocol/status_words.h"
 
 namespace tarnwick::rsa {
-namespace {
 
-constexpr uint8_t kClass = 0x80;
-
-}  // namespace
-
-int32_t RunOperation(uint32_t handle, uint8_t ins, uint8_t key_id, const uint8_t* data,
+int32_t RunOperation(uint32_t handle, const protocol::Instruction& operation, uint8_t key_id, const uint8_t* data,
                      uint8_t len, uint8_t* out, uint32_t* out_len) {
-  CommandFrame frame(kClass, ins, 0x00, key_id);
+  CommandFrame frame(operation, 0x00, key_id);
   frame.SetData(data, len);
   Response<> answer;
   const int32_t status = Exchange(handle, frame, answer);

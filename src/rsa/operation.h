@@ -4,26 +4,18 @@
 
 #include <cstdint>
 
-#include "reader/frame.h"
+#include "transport/frame.h"
 
 namespace tarnwick::rsa {
-
-// Instruction bytes of the card's RSA operations (class 0x80).
-namespace ins {
-constexpr uint8_t kSign = 0xC2;
-constexpr uint8_t kVerify = 0xC4;
-constexpr uint8_t kEncrypt = 0xC6;
-constexpr uint8_t kDecrypt = 0xC8;
-}  // namespace ins
 
 // The most data an operation frame carries while its length still fits the
 // one length byte the driver takes.
 constexpr uint8_t kMaxOperationData = CommandFrame::kMaxSendable - CommandFrame::kHeaderSize;
 
-// Sends 80 <ins> 00 <key_id> <len> <data>. On 0x9000 the card's answer and
+// Sends the operation's 80 <ins> 00 <key_id> <len> <data>. On 0x9000 the card's answer and
 // its length go to out and out_len; otherwise neither is touched. Data above
 // kMaxOperationData is refused with 0x6700 and nothing is sent.
-int32_t RunOperation(uint32_t handle, uint8_t ins, uint8_t key_id, const uint8_t* data,
+int32_t RunOperation(uint32_t handle, const protocol::Instruction& operation, uint8_t key_id, const uint8_t* data,
                      uint8_t len, uint8_t* out, uint32_t* out_len);
 
 }  // namespace tarnwick::rsa

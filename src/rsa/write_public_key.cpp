@@ -1,6 +1,7 @@
 // WritePublicKey: stores a public-key record at the start of a transparent
 // file on the card, where the card's public-key operations find it.
-#include "reader/status.h"
+#include "filesystem/files.h"
+#include "protocol/status_words.h"
 #include "rsa/public_key_record.h"
 #include "tarnwick.h"
 
@@ -17,7 +18,7 @@ extern "C" TW_API int32_t WritePublicKey(uint8_t fid, const uint8_t* modulus, ui
   // bytes the record does not hold.
   if (exp_len > PublicKeyRecord::kExponent.size()) return tarnwick::sw::kWrongLength;
   const PublicKeyRecord record(modulus, kModulusLength, exp_len);
-  const int32_t status = SelectFile(0x00, 0, fid, reader);
+  const int32_t status = tarnwick::files::Select(reader, 0x00, fid);
   if (status != tarnwick::sw::kSuccess) return status;
-  return UpdateBin(static_cast<uint32_t>(record.size()), record.bytes(), reader);
+  return tarnwick::files::Update(reader, static_cast<uint32_t>(record.size()), record.bytes());
 }

@@ -2,17 +2,16 @@
 // block whose layout the card defines. AddKey is the P1 0x01 case.
 #include <cstdint>
 
-#include "reader/exchange.h"
+#include "transport/exchange.h"
 #include "tarnwick.h"
 
 namespace {
 
-constexpr uint8_t kInsWriteKey = 0xD4;
 constexpr uint8_t kP1Install = 0x01;
 
 int32_t SendWriteKey(uint8_t p1, uint8_t p2, const uint8_t* block, uint8_t len,
                      tw_handle_t reader) {
-  tarnwick::CommandFrame frame(0x80, kInsWriteKey, p1, p2);
+  tarnwick::CommandFrame frame(tarnwick::ins::kWriteKey, p1, p2);
   frame.SetData(block, len);
   return tarnwick::Send(reader, frame);
 }

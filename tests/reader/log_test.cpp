@@ -3,6 +3,7 @@
 // of a folder, link or FIFO planted at the path.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -23,6 +24,13 @@ struct LineCase {
   std::string after_timestamp;  // what follows "YYYY-MM-DD hh:mm:ss"
 };
 
+// "YYYY-MM-DD hh:mm:ss" in local time, as the log stamps a line.
+std::string LocalStamp(std::time_t when) {
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", std::localtime(&when));
+  return stamp;
+}
+
 class LogLine : public ::testing::TestWithParam<LineCase> {
  protected:
   LogPathGuard guard_;
@@ -30,11 +38,14 @@ class LogLine : public ::testing::TestWithParam<LineCase> {
 
 TEST_P(LogLine, IsWrittenByteForByte) {
   LogPathGuard::CreateEmpty();
+  const std::time_t before = std::time(nullptr);
   EXPECT_EQ(writeLog(GetParam().text, GetParam().value), 0);
+  const std::time_t after = std::time(nullptr);
   const std::string line = LogPathGuard::Contents();
   ASSERT_GE(line.size(), 19u);
   EXPECT_TRUE(std::regex_match(line.substr(0, 19), std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")))
       << line;
+  EXPECT_TRUE(line.substr(0, 19) == LocalStamp(before) || line.substr(0, 19) == LocalStamp(after)) << line;
   EXPECT_EQ(Hex(reinterpret_cast<const uint8_t*>(line.data()) + 19, line.size() - 19),
             Hex(reinterpret_cast<const uint8_t*>(GetParam().after_timestamp.data()),
                 GetParam().after_timestamp.size()));

@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "support/hex.h"
+
 namespace skorratest {
 
-std::vector<uint8_t> Bytes(const std::string& hex);
-std::string Hex(const std::vector<uint8_t>& bytes);
+using twtest::Bytes;
+using twtest::Hex;
 
 // A folder of its own for one test, removed after it.
 class TempFolder {

@@ -110,6 +110,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A secret sent with more bytes than Lc announces stays hidden.
         SecretCase{"verify_overlong", "00 20 00 01 02 31 32 33 34", "00 20 00 01 02 ** ** ** **"},
         SecretCase{"update_binary", "00 D6 00 00 04 DE AD BE EF", "00 D6 00 00 04 DE AD BE EF"},
+        // A command no instruction declares hides all of its data.
+        SecretCase{"undeclared", "80 99 00 00 02 AB CD", "80 99 00 00 02 ** **"},
         SecretCase{"cipher_block", "80 F0 00 00 10 00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF",
                    "80 F0 00 00 10 00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF"}),
     [](const auto& info) { return std::string(info.param.what); });

@@ -2,10 +2,8 @@
 // tests that script them.
 #include "support/recorder.h"
 
-#include <cctype>
 #include <cstdio>
 #include <deque>
-#include <stdexcept>
 
 namespace twtest {
 namespace {
@@ -67,28 +65,5 @@ void RecordLoad(const std::string& event) { state().loads.push_back(event); }
 uint32_t OpenResult() { return state().open_result; }
 int32_t CloseResult() { return state().close_result; }
 int32_t PassResult() { return state().pass_result; }
-
-std::string Hex(const uint8_t* bytes, std::size_t n) {
-  std::string out;
-  char buf[4];
-  for (std::size_t i = 0; i < n; ++i) {
-    std::snprintf(buf, sizeof buf, i ? " %02X" : "%02X", bytes[i]);
-    out += buf;
-  }
-  return out;
-}
-
-std::string Hex(const std::vector<uint8_t>& bytes) { return Hex(bytes.data(), bytes.size()); }
-
-std::vector<uint8_t> Bytes(const std::string& hex) {
-  std::vector<uint8_t> out;
-  std::string digits;
-  for (char c : hex)
-    if (std::isxdigit(static_cast<unsigned char>(c))) digits += c;
-  if (digits.size() % 2 != 0) throw std::invalid_argument("odd number of hex digits: " + hex);
-  for (std::size_t i = 0; i < digits.size(); i += 2)
-    out.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
-  return out;
-}
 
 }  // namespace twtest

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "support/hex.h"
+
 namespace twtest {
 
 // One scripted answer of ICC_tsi_api.
@@ -68,11 +70,5 @@ void RecordLoad(const std::string& event);
 uint32_t OpenResult();
 int32_t CloseResult();
 int32_t PassResult();
-
-// "00 A4 00 00 02" for a byte sequence; tests compare frames as hex strings
-// so that a mismatch prints both sides in the layout of a card trace.
-std::string Hex(const std::vector<uint8_t>& bytes);
-std::string Hex(const uint8_t* bytes, std::size_t n);
-std::vector<uint8_t> Bytes(const std::string& hex);
 
 }  // namespace twtest

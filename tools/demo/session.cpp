@@ -1,16 +1,16 @@
 // Prints the demo's steps, one line each, and counts the failures.
 #include "session.h"
 
-#include "status_words.h"
+#include "protocol/status_words.h"
 
 namespace demo {
 
 void Session::Step(const std::string& what, int32_t sw, bool ok, const std::string& detail) {
-  Print(what, tarnwick::status::Describe(sw), ok && sw == 0x9000, detail);
+  Print(what, tarnwick::status::Describe(sw), ok && sw == TW_SW_SUCCESS, detail);
 }
 
 void Session::CodeStep(const std::string& what, int32_t code, bool ok, const std::string& detail) {
-  Print(what, ok ? tarnwick::status::Describe(0x9000) : "returned " + std::to_string(code), ok, detail);
+  Print(what, ok ? tarnwick::status::Describe(TW_SW_SUCCESS) : "returned " + std::to_string(code), ok, detail);
 }
 
 void Session::Print(const std::string& what, const std::string& result, bool ok, const std::string& detail) {

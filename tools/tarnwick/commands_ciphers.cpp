@@ -1,5 +1,5 @@
 // Subcommands of the card's ciphers and hash: card DES, triple-DES by the
-// card, the card's 16-byte block cipher, and card SHA-1.
+// card, the card's CDEA cipher, and card SHA-1.
 #include <string>
 
 #include "command.h"
@@ -27,7 +27,7 @@ void ReportBlocks(Context& c, std::string_view call, int32_t sw, const Bytes& ou
                   const std::optional<std::string>& out_path) {
   c.report.Status(call, sw);
   std::size_t valid = count < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(count), out.size());
-  if (sw == 0x9000) c.report.Output("result", Bytes(out.begin(), out.begin() + valid), out_path);
+  if (sw == TW_SW_SUCCESS) c.report.Output("result", Bytes(out.begin(), out.begin() + valid), out_path);
   else if (valid > 0) c.report.Data("blocks done before the failure", Bytes(out.begin(), out.begin() + valid));
 }
 
@@ -38,7 +38,7 @@ Action DesAction(std::string_view call, DesOp op, ArgReader& a) {
     uint8_t out[8] = {};
     int32_t sw = op(key.data(), block.data(), out, c.reader);
     c.report.Status(call, sw);
-    if (sw == 0x9000) c.report.Data("result", out);
+    if (sw == TW_SW_SUCCESS) c.report.Data("result", out);
   };
 }
 
@@ -91,7 +91,7 @@ Action ParseCdeaGenMk(ArgReader& a) {
     uint8_t rsp_len = 0;
     int32_t sw = Cdea_GenMK(c.reader, mode, data.data(), static_cast<int32_t>(data.size()), rsp, &rsp_len, p2);
     c.report.Status("Cdea_GenMK", sw);
-    if (sw == 0x9000 && rsp_len > 0) c.report.Data("answer", Bytes(rsp, rsp + rsp_len));
+    if (sw == TW_SW_SUCCESS && rsp_len > 0) c.report.Data("answer", Bytes(rsp, rsp + rsp_len));
   };
 }
 
@@ -150,7 +150,7 @@ Action ParseSha1(ArgReader& a) {
     uint8_t digest[20] = {};
     int32_t sw = SHA_Compress(c.reader, msg.data(), static_cast<int32_t>(msg.size()), digest);
     c.report.Status("SHA_Compress", sw);
-    if (sw == 0x9000) c.report.Output("SHA-1", Bytes(digest, digest + sizeof digest), out);
+    if (sw == TW_SW_SUCCESS) c.report.Output("SHA-1", Bytes(digest, digest + sizeof digest), out);
   };
 }
 

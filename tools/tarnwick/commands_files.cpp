@@ -17,7 +17,7 @@ bool SelectIfAsked(Context& c, std::optional<uint8_t> fid) {
   if (!fid) return true;
   int32_t sw = SelectFile(0x00, 0, *fid, c.reader);
   c.report.Status("SelectFile", sw);
-  return sw == 0x9000;
+  return sw == TW_SW_SUCCESS;
 }
 
 Action ParseSelect(ArgReader& a) {
@@ -35,7 +35,7 @@ Action ParseReadBin(ArgReader& a) {
     Bytes buf(n);
     int32_t sw = ReadBin(n, buf.data(), c.reader);
     c.report.Status("ReadBin", sw);
-    if (sw == 0x9000) c.report.Output("data", buf, out);
+    if (sw == TW_SW_SUCCESS) c.report.Output("data", buf, out);
   };
 }
 
@@ -73,7 +73,7 @@ Action ParseReadRecord(ArgReader& a) {
     Bytes buf(le);
     int32_t sw = ReadRecord(sfi, recno, le, buf.data(), c.reader);
     c.report.Status("ReadRecord", sw);
-    if (sw == 0x9000) c.report.Output("record", buf, out);
+    if (sw == TW_SW_SUCCESS) c.report.Output("record", buf, out);
   };
 }
 

@@ -37,7 +37,7 @@ Action KeyIdAction(std::string_view call, KeyIdOp op, uint8_t keyid, Bytes data,
     uint32_t result_len = 0;
     int32_t sw = op(keyid, data.data(), static_cast<uint8_t>(data.size()), result, &result_len, c.reader);
     c.report.Status(call, sw);
-    if (sw == 0x9000) c.report.Output("result", Bytes(result, result + std::min<uint32_t>(result_len, 256)), out);
+    if (sw == TW_SW_SUCCESS) c.report.Output("result", Bytes(result, result + std::min<uint32_t>(result_len, 256)), out);
   };
 }
 
@@ -82,7 +82,7 @@ Action ParseVerify(ArgReader& a) {
     int32_t sw = rsaPublicVerify(key.modulus.data(), static_cast<uint8_t>(key.modulus.size()), data.data(),
                                  static_cast<uint8_t>(data.size()), result, &result_len, c.reader);
     c.report.Status("rsaPublicVerify", sw);
-    if (sw == 0x9000) c.report.Output("result", Bytes(result, result + std::min<uint32_t>(result_len, 256)), out);
+    if (sw == TW_SW_SUCCESS) c.report.Output("result", Bytes(result, result + std::min<uint32_t>(result_len, 256)), out);
   };
 }
 
@@ -99,7 +99,7 @@ Action ParseEncrypt(ArgReader& a) {
     int32_t sw = rsaPublicEncrypt(key.modulus.data(), data.data(), static_cast<uint8_t>(data.size()), result,
                                   &result_len, c.reader);
     c.report.Status("rsaPublicEncrypt", sw);
-    if (sw == 0x9000) c.report.Output("result", Bytes(result, result + std::min<uint32_t>(result_len, 256)), out);
+    if (sw == TW_SW_SUCCESS) c.report.Output("result", Bytes(result, result + std::min<uint32_t>(result_len, 256)), out);
   };
 }
 
@@ -116,7 +116,7 @@ Action GenerateInSlot(uint8_t keyid, std::optional<std::string> out) {
     uint32_t mod_len = 0;
     int32_t sw = RsaGenerateKeyPair(0, keyid, modulus, &mod_len, c.reader);
     c.report.Status("RsaGenerateKeyPair", sw);
-    if (sw == 0x9000) c.report.Output("modulus", Bytes(modulus, modulus + std::min<uint32_t>(mod_len, kModulusSize)), out);
+    if (sw == TW_SW_SUCCESS) c.report.Output("modulus", Bytes(modulus, modulus + std::min<uint32_t>(mod_len, kModulusSize)), out);
   };
 }
 
@@ -127,7 +127,7 @@ Action GenerateOffline(std::optional<std::string> out) {
     int32_t sw = OfflineRsaGenerateKeyPair(0, collected.data(), &n, c.reader);
     c.report.Status("OfflineRsaGenerateKeyPair", sw);
     collected.resize(std::min<std::size_t>(n, kOfflineRoom));
-    if (sw != 0x9000) return;
+    if (sw != TW_SW_SUCCESS) return;
     if (out || collected.size() != kPrivateValues.size() * kPrivateValueSize) {
       c.report.Output("private key values", collected, out);
       return;

@@ -159,7 +159,7 @@ Action ParseChallenge(ArgReader& a) {
     Bytes buf(n);
     int32_t sw = GetChallenge(buf.data(), n, c.reader);
     c.report.Status("GetChallenge", sw);
-    if (sw == 0x9000) c.report.Output("challenge", buf, out);
+    if (sw == TW_SW_SUCCESS) c.report.Output("challenge", buf, out);
   };
 }
 

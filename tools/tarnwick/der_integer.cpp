@@ -1,22 +1,14 @@
-// Length-field reading of one DER INTEGER, the library's way: a length byte
-// below 0x80 is the length, 0x81 and 0x82 announce one and two length
-// bytes, and every other value four.
+// Length-field reading of one DER INTEGER, the library's way.
 #include "der_integer.h"
 
 #include "hex.h"
+#include "protocol/der_length.h"
 
 namespace tarnwick::cli {
 namespace {
 
 constexpr uint8_t kIntegerTag = 0x02;
 constexpr uint8_t kSequenceTag = 0x30;
-
-std::size_t HeaderSize(uint8_t first_length_byte) {
-  if (first_length_byte < 0x80) return 2;
-  if (first_length_byte == 0x81) return 3;
-  if (first_length_byte == 0x82) return 4;
-  return 6;
-}
 
 }  // namespace
 
@@ -30,13 +22,12 @@ std::size_t DerIntegerSize(std::span<const uint8_t> bytes, std::string* why) {
            (bytes[0] == kSequenceTag ? "; --skip passes a SEQUENCE header" : "");
     return 0;
   }
-  std::size_t header = HeaderSize(bytes[1]);
+  std::size_t header = der::HeaderSize(bytes[1]);
   if (bytes.size() < header) {
     *why = "the length field needs " + std::to_string(header) + " bytes, " + std::to_string(bytes.size()) + " left";
     return 0;
   }
-  uint64_t content = header == 2 ? bytes[1] : 0;
-  for (std::size_t i = 2; i < header; ++i) content = content << 8 | bytes[i];
+  const uint64_t content = der::ContentLength(bytes.data());
   if (content == 0) {
     *why = "the INTEGER has no content bytes";
     return 0;

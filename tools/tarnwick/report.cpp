@@ -2,7 +2,7 @@
 #include "report.h"
 
 #include "file_io.h"
-#include "status_words.h"
+#include "protocol/status_words.h"
 
 namespace tarnwick::cli {
 namespace {
@@ -15,7 +15,7 @@ std::string DescribeStatusWord(int32_t sw) { return status::Describe(sw); }
 
 void Report::Status(std::string_view call, int32_t sw) {
   std::fprintf(out_, "%.*s: %s\n", static_cast<int>(call.size()), call.data(), DescribeStatusWord(sw).c_str());
-  if (sw != 0x9000) ++failures_;
+  if (sw != TW_SW_SUCCESS) ++failures_;
 }
 
 void Report::Answer(std::string_view call, int32_t sw, std::string_view meaning, bool ok) {

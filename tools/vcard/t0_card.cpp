@@ -3,13 +3,15 @@
 
 #include <algorithm>
 
+#include "protocol/instructions.h"
+#include "protocol/status_words.h"
+
 namespace tarnwick::vcard_server {
 namespace {
 
-constexpr std::size_t kHeaderLength = 5;
-constexpr uint8_t kGetResponse = 0xC0;
+using protocol::kHeaderLength;
 // GET RESPONSE with nothing waiting: "conditions of use not satisfied".
-constexpr uint16_t kNothingWaiting = 0x6985;
+constexpr uint16_t kNothingWaiting = sw::kConditionsNotSatisfied;
 
 // An Le byte of 00 asks for 256 bytes.
 std::size_t Wanted(uint8_t le) { return le == 0 ? 256 : le; }
@@ -28,7 +30,7 @@ bool T0Card::PowerUp() {
 }
 
 skorra::Reply T0Card::Transmit(std::span<const uint8_t> command) {
-  if (command.size() == kHeaderLength && command[0] == 0x00 && command[1] == kGetResponse)
+  if (command.size() == kHeaderLength && ins::kGetResponse.Names(command[0], command[1], command[2]))
     return GetResponse(command[4]);
   pending_.clear();
   if (!expected_resend_.empty()) {
@@ -44,13 +46,13 @@ skorra::Reply T0Card::Transmit(std::span<const uint8_t> command) {
     if (Wanted(command[4]) == reply.data.size()) return reply;
     expected_resend_.assign(command.begin(), command.end());
     expected_resend_[4] = static_cast<uint8_t>(reply.data.size() & 0xFF);
-    const uint16_t sw = WithCount(0x6C00, reply.data.size());
+    const uint16_t sw = WithCount(sw::kWrongLe, reply.data.size());
     held_ = std::move(reply);
     return {{}, sw};
   }
   pending_ = std::move(reply.data);
   pending_sw_ = reply.sw;
-  return {{}, WithCount(0x6100, pending_.size())};
+  return {{}, WithCount(sw::kBytesAvailable, pending_.size())};
 }
 
 skorra::Reply T0Card::GetResponse(uint8_t le) {
@@ -59,7 +61,7 @@ skorra::Reply T0Card::GetResponse(uint8_t le) {
   skorra::Reply piece{std::vector<uint8_t>(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n)),
                       pending_sw_};
   pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
-  if (!pending_.empty()) piece.sw = WithCount(0x6100, pending_.size());
+  if (!pending_.empty()) piece.sw = WithCount(sw::kBytesAvailable, pending_.size());
   return piece;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "backend.h"
+#include "protocol/status_words.h"
 
 namespace tarnwick::vcard_server {
 
@@ -22,7 +23,7 @@ class T0Card final : public skorra::Backend {
 
   std::unique_ptr<skorra::Backend> card_;
   std::vector<uint8_t> pending_;  // answer data not yet fetched
-  uint16_t pending_sw_ = 0x9000;  // the status word that comes with its last piece
+  uint16_t pending_sw_ = sw::kSuccess;  // the status word that comes with its last piece
   // After 6Cxx: the command that will come again with the right Le, and the
   // answer it then gets. The card has done the command once; the resend
   // only collects the answer, so that a command that moves the card on (a

@@ -1,0 +1,103 @@
+// InitialLib and FreeLib: the driver module handle and the twelve-slot
+// driver function table, the only process-wide state of the library.
+#include <cstddef>
+
+#include "transport/driver.h"
+#include "transport/platform.h"
+#include "tarnwick.h"
+
+namespace tarnwick::driver {
+namespace {
+
+using OpenFn = uint32_t (*)(const char*);
+using CloseFn = int32_t (*)(uint32_t);
+using OneArgFn = int32_t (*)(int32_t);
+using ResetCardFn = int32_t (*)(int32_t, int32_t, int32_t);
+using TransmitFn = int32_t (*)(uint32_t, uint8_t, const uint8_t*, uint8_t*, uint8_t*);
+
+// Slot order is the order of resolution.
+enum Slot : std::size_t {
+  kCtOpen, kCtClose, kIccMessage, kCtReset, kIccReset, kIccSetNad, kIccTsiApi,
+  kCHexToBin, kBinToCHex, kDesSubkey, kDesEncrypt, kDesDecrypt, kSlotCount
+};
+
+constexpr const char* kSlotNames[kSlotCount] = {
+    "CT_open",   "CT_close",  "ICC_message", "CT_reset",   "ICC_reset",  "ICC_set_NAD",
+    "ICC_tsi_api", "CHexToBin", "BinToCHex", "DESsubkey", "DESencrypt", "DESdecrypt"};
+
+platform::ModuleHandle g_module = nullptr;
+void* g_slots[kSlotCount] = {};
+
+template <typename Fn>
+Fn SlotAs(Slot slot) {
+  return reinterpret_cast<Fn>(g_slots[slot]);
+}
+
+void ResolveTable() {
+  for (std::size_t i = 0; i < kSlotCount; ++i) g_slots[i] = platform::FindSymbol(g_module, kSlotNames[i]);
+}
+
+void ClearTable() {
+  for (void*& slot : g_slots) slot = nullptr;
+}
+
+}  // namespace
+
+std::optional<uint32_t> Open(const char* port) {
+  if (auto fn = SlotAs<OpenFn>(kCtOpen)) return fn(port);
+  return std::nullopt;
+}
+
+std::optional<int32_t> Close(uint32_t handle) {
+  if (auto fn = SlotAs<CloseFn>(kCtClose)) return fn(handle);
+  return std::nullopt;
+}
+
+std::optional<int32_t> ResetReader(int32_t arg) {
+  if (auto fn = SlotAs<OneArgFn>(kCtReset)) return fn(arg);
+  return std::nullopt;
+}
+
+std::optional<int32_t> ResetCard(int32_t arg1, int32_t arg2, int32_t arg3) {
+  if (auto fn = SlotAs<ResetCardFn>(kIccReset)) return fn(arg1, arg2, arg3);
+  return std::nullopt;
+}
+
+std::optional<int32_t> SetNad(int32_t nad) {
+  if (auto fn = SlotAs<OneArgFn>(kIccSetNad)) return fn(nad);
+  return std::nullopt;
+}
+
+std::optional<int32_t> Transmit(uint32_t handle, uint8_t cmd_len, const uint8_t* cmd,
+                                 uint8_t* rsp_len, uint8_t* rsp) {
+  if (auto fn = SlotAs<TransmitFn>(kIccTsiApi))
+    return fn(handle, cmd_len, cmd, rsp_len, rsp);
+  return std::nullopt;
+}
+
+// A bound driver stays bound: a second InitialLib resolves the table again
+// from the same library whatever its selector.
+uint8_t Bind(uint8_t selector) {
+  if (g_module == nullptr) {
+    g_module = platform::LoadModule(platform::DriverFileName(selector == 1));
+    if (g_module == nullptr) return 0;
+  }
+  ResolveTable();
+  return 1;
+}
+
+// The table is emptied along with the handle so that no slot can point
+// into an unloaded library.
+int32_t Unbind() {
+  if (g_module == nullptr) return 0;
+  int32_t result = platform::UnloadModule(g_module);
+  g_module = nullptr;
+  ClearTable();
+  return result;
+}
+
+}  // namespace tarnwick::driver
+
+extern "C" TW_API uint8_t InitialLib(uint8_t selector) { return tarnwick::driver::Bind(selector); }
+
+extern "C" TW_API int32_t FreeLib(void) { return tarnwick::driver::Unbind(); }
