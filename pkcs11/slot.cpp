@@ -69,31 +69,32 @@ CK_RV Slot::LoadDirectory(bool* found) {
   return CKR_OK;
 }
 
+// A new directory file gets the token's serial number from the card's
+// random generator; it stays with the card from then on.
 CK_RV Slot::StoreDirectory(const TokenDirectory& directory) {
-  const Bytes bytes = EncodeDirectory(directory);
-  int32_t status = card_.WriteFile(kDirectoryFile, bytes);
+  TokenDirectory stored = directory;
+  int32_t status = card_.WriteFile(kDirectoryFile, EncodeDirectory(stored));
   if (status == sw::kFileNotFound) {
-    status = card_.CreateFile(kDirectoryFile, static_cast<uint16_t>(bytes.size()));
-    if (status == sw::kOk) status = card_.WriteFile(kDirectoryFile, bytes);
+    status = NewSerial(&stored.serial);
+    if (status == sw::kOk) status = card_.CreateFile(kDirectoryFile, static_cast<uint16_t>(kDirectoryBytes));
+    if (status == sw::kOk) status = card_.WriteFile(kDirectoryFile, EncodeDirectory(stored));
   }
   if (status != sw::kOk) return CardResult(status);
-  directory_ = directory;
+  directory_ = std::move(stored);
   return CKR_OK;
 }
 
-// The serial number comes from the card's random generator once, when the
-// directory is made, and stays with the card.
-CK_RV Slot::CreateDirectory() {
+int32_t Slot::NewSerial(std::string* serial) {
   std::array<uint8_t, kSerialBytes / 2> random{};
   const int32_t status = card_.Random(random);
-  if (status != sw::kOk) return CardResult(status);
-  TokenDirectory directory{kDefaultLabel, {}, {}, {}};
+  if (status != sw::kOk) return status;
+  serial->clear();
   char hex[3];
   for (uint8_t b : random) {
     std::snprintf(hex, sizeof hex, "%02X", b);
-    directory.serial += hex;
+    *serial += hex;
   }
-  return StoreDirectory(directory);
+  return sw::kOk;
 }
 
 CK_SESSION_HANDLE Slot::NewSessionHandle() {

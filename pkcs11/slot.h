@@ -64,8 +64,6 @@ class Slot {
   // Writes the directory, creating its file first when needed.
   CK_RV StoreDirectory(const TokenDirectory& directory);
   void CacheCertificate(std::size_t entry, Bytes der) { certificates_[entry] = std::move(der); }
-  // Fresh random bytes for the serial number of a new directory.
-  CK_RV CreateDirectory();
 
   Login login = Login::kNone;
   std::array<uint8_t, kPinBytes> so_code{};
@@ -74,6 +72,8 @@ class Slot {
   bool HasReadOnlySession() const;
 
  private:
+  int32_t NewSerial(std::string* serial);
+
   std::size_t index_;
   bool usb_;
   std::unique_ptr<Lock> lock_;
