@@ -2,6 +2,7 @@
 // making the four slots, and undoing both.
 #include "module.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -52,7 +53,11 @@ CK_RV InitializeModule(CK_VOID_PTR args) {
     InstallForkHandlers();
     CloseInheritedReaders();
     auto module = std::make_unique<Module>();
-    if (!ChooseDriver(&module->usb_driver)) return CKR_GENERAL_ERROR;
+    if (!ChooseDriver(&module->usb_driver)) {
+      // A setting the application cannot see must reach a person.
+      std::fputs("tarnwick-pkcs11: TARNWICK_PKCS11_DRIVER must be serial or usb\n", stderr);
+      return CKR_GENERAL_ERROR;
+    }
     for (std::size_t i = 0; i < kSlotCount; ++i) {
       auto lock = locks.Make();
       if (!lock) return CKR_CANT_LOCK;
