@@ -37,11 +37,15 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Flat C interface to ISO/IEC 7816 contact 
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "Tarnwick drives a contact smart card through a reader driver library loaded at run time. "
   "The package holds the library, its public headers, the serial reader driver with its "
-  "virtual cards, the tarnwick command-line tool, a pkg-config file and a CMake package.")
+  "virtual cards, the tarnwick command-line tool, the PKCS #11 module with its p11-kit module "
+  "file, a pkg-config file and a CMake package.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tarnwick maintainers <maintainers@tarnwick.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1, libssl3 (>= 3.0.0)")
+# dpkg-shlibdeps finds what the libraries, the drivers, the module and the
+# tools need; the package's own libraries are found in the build tree.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_LIBRARY_OUTPUT_DIRECTORY})
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 include(CPack)

@@ -1,6 +1,6 @@
 // After fork() the child must initialise again: its copy of the module
 // answers CKR_CRYPTOKI_NOT_INITIALIZED. The lifecycle lock is taken across
-// fork, so no call is half done in the copy.
+// fork, so no call is half done in the copy the child leaves behind.
 #include <pthread.h>
 
 #include <mutex>
@@ -12,10 +12,7 @@ namespace {
 
 void BeforeFork() { LifecycleLock().lock(); }
 void InParent() { LifecycleLock().unlock(); }
-void InChild() {
-  AbandonModuleAfterFork();
-  LifecycleLock().unlock();
-}
+void InChild() { AbandonModuleAfterFork(); }
 
 }  // namespace
 

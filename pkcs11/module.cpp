@@ -15,7 +15,10 @@ namespace {
 constexpr uint8_t kSerialDriver = 1;
 constexpr uint8_t kUsbDriver = 0;
 
-std::shared_mutex g_lifecycle;
+// A pointer, so that a forked child can start with a fresh lock: the one it
+// inherits is held by its parent's forking thread, and a child cannot
+// release a write lock taken by another thread.
+std::shared_mutex* g_lifecycle = new std::shared_mutex;
 Module* g_module = nullptr;
 // A child's copy of its parent's module: its readers are closed when the
 // child initialises, and nothing else of it is touched.
@@ -40,7 +43,7 @@ void CloseInheritedReaders() {
 
 }  // namespace
 
-std::shared_mutex& LifecycleLock() { return g_lifecycle; }
+std::shared_mutex& LifecycleLock() { return *g_lifecycle; }
 Module* CurrentModule() { return g_module; }
 
 CK_RV InitializeModule(CK_VOID_PTR args) {
@@ -48,7 +51,7 @@ CK_RV InitializeModule(CK_VOID_PTR args) {
     LockFactory locks;
     CK_RV rv = LockFactory::FromArguments(static_cast<const CK_C_INITIALIZE_ARGS*>(args), &locks);
     if (rv != CKR_OK) return rv;
-    std::unique_lock lifecycle(g_lifecycle);
+    std::unique_lock lifecycle(*g_lifecycle);
     if (g_module != nullptr) return CKR_CRYPTOKI_ALREADY_INITIALIZED;
     InstallForkHandlers();
     CloseInheritedReaders();
@@ -72,7 +75,7 @@ CK_RV InitializeModule(CK_VOID_PTR args) {
 CK_RV FinalizeModule(CK_VOID_PTR reserved) {
   return Guarded([&]() -> CK_RV {
     if (reserved != nullptr) return CKR_ARGUMENTS_BAD;
-    std::unique_lock lifecycle(g_lifecycle);
+    std::unique_lock lifecycle(*g_lifecycle);
     if (g_module == nullptr) return CKR_CRYPTOKI_NOT_INITIALIZED;
     std::unique_ptr<Module> module(g_module);
     g_module = nullptr;
@@ -83,10 +86,12 @@ CK_RV FinalizeModule(CK_VOID_PTR reserved) {
   });
 }
 
-// Called in the child with the lifecycle lock held by the forking thread.
+// Called in the child, whose inherited lifecycle lock the parent holds: it
+// is left behind, like the module.
 void AbandonModuleAfterFork() {
   if (g_module != nullptr) g_inherited = g_module;
   g_module = nullptr;
+  g_lifecycle = new std::shared_mutex;
 }
 
 }  // namespace tarnwick::pkcs11

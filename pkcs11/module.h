@@ -26,7 +26,7 @@ CK_RV FinalizeModule(CK_VOID_PTR reserved);
 std::shared_mutex& LifecycleLock();
 Module* CurrentModule();
 
-// Forgets the module in a forked child (fork_posix.cpp).
+// Forgets the module, and its lock, in a forked child (fork_posix.cpp).
 void AbandonModuleAfterFork();
 void InstallForkHandlers();
 

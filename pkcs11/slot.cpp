@@ -51,13 +51,19 @@ CK_RV Slot::LoadDirectory(bool* found) {
   Bytes bytes;
   int32_t status = card_.ReadFile(kDirectoryFile, kDirectoryBytes, bytes);
   *found = status == sw::kOk;
+  damaged_ = false;
   if (status == sw::kFileNotFound) {
     directory_ = TokenDirectory{kDefaultLabel, kNoSerial, {}, {}};
     return CKR_OK;
   }
   if (status != sw::kOk) return CardResult(status);
   auto decoded = DecodeDirectory(bytes);
-  if (!decoded) return CKR_DEVICE_ERROR;
+  if (!decoded) {
+    // Whatever wrote it, the module neither guesses at it nor overwrites it.
+    damaged_ = true;
+    directory_ = TokenDirectory{kDefaultLabel, kNoSerial, {}, {}};
+    return CKR_DEVICE_ERROR;
+  }
   directory_ = std::move(*decoded);
   for (std::size_t i = 0; i < kCertificateEntries; ++i) {
     const CertificateEntry& cert = directory_.certificates[i];
@@ -72,6 +78,7 @@ CK_RV Slot::LoadDirectory(bool* found) {
 // A new directory file gets the token's serial number from the card's
 // random generator; it stays with the card from then on.
 CK_RV Slot::StoreDirectory(const TokenDirectory& directory) {
+  if (damaged_) return CKR_DEVICE_ERROR;
   TokenDirectory stored = directory;
   int32_t status = card_.WriteFile(kDirectoryFile, EncodeDirectory(stored));
   if (status == sw::kFileNotFound) {

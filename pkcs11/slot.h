@@ -79,6 +79,7 @@ class Slot {
   std::unique_ptr<Lock> lock_;
   CardLink card_;
   TokenDirectory directory_;
+  bool damaged_ = false;
   std::array<Bytes, kCertificateEntries> certificates_;
   uint32_t session_counter_ = 0;
 };

@@ -39,6 +39,13 @@ done
 [ -e "$libdir/libskorra.so" ] || fail "libskorra.so not installed beside the library"
 [ -e "$libdir/cmake/Tarnwick/TarnwickConfigVersion.cmake" ] || fail "CMake package version file not installed"
 
+echo "== PKCS #11 module and its p11-kit module file"
+[ -e "$libdir/libtarnwick-pkcs11.so" ] || fail "libtarnwick-pkcs11.so not installed beside the library"
+module_file=$(find "$prefix" -name tarnwick.module -print -quit)
+[ -n "$module_file" ] || fail "tarnwick.module not installed"
+grep -qx "module: $libdir/libtarnwick-pkcs11.so" "$module_file" || fail "tarnwick.module names another path"
+pkcs11-tool --module "$libdir/libtarnwick-pkcs11.so" -L | grep -q "Tarnwick COM1" || fail "installed module lists no slot"
+
 echo "== pkg-config"
 # shellcheck disable=SC2086,SC2046
 "$cc" $c_flags "$here/consumer.c" -o "$work/consumer-pc" $(pkg-config --cflags --libs tarnwick) \

@@ -27,13 +27,13 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 tool() { pkcs11-tool --module "$module" "$@" 2>&1; }
 expect() {  # expect <regex> <command...>: the command succeeds and prints the regex
   local pattern=$1 out; shift
-  out=$("$@") || fail "$* exited $?: $out"
+  out=$("$@" 2>&1) || fail "$* exited $?: $out"
   grep -Eq "$pattern" <<<"$out" || fail "$* did not print /$pattern/: $out"
   printf '%s\n' "$out"
 }
 refuse() {  # refuse <regex> <command...>: the command fails and prints the regex
   local pattern=$1 out; shift
-  if out=$("$@"); then fail "$* succeeded: $out"; fi
+  if out=$("$@" 2>&1); then fail "$* succeeded: $out"; fi
   grep -Eq "$pattern" <<<"$out" || fail "$* did not print /$pattern/: $out"
   printf '%s\n' "$out"
 }
@@ -66,8 +66,10 @@ case $case_name in
     expect 'RSA 1024 bits' tool -O --type pubkey
     # The private key is the user's: not seen, and not usable, without login.
     out=$(tool -O); grep -q 'Private Key Object' <<<"$out" && fail "private key visible without login: $out"
-    # A label and an identifier changed through PyKCS11: the key pair shares them.
-    python3 - "$module" "$pin" <<'PY' || fail "C_SetAttributeValue"
+    # Through PyKCS11: the login shared by a token's sessions, the key
+    # refused after logout, and a label and an identifier changed, which
+    # the key pair shares.
+    /usr/bin/python3 - "$module" "$pin" <<'PY' || fail "PyKCS11"
 import sys, PyKCS11 as P
 lib = P.PyKCS11Lib(); lib.load(sys.argv[1])
 s = lib.openSession(lib.getSlotList(tokenPresent=True)[0], P.CKF_SERIAL_SESSION | P.CKF_RW_SESSION)
@@ -78,9 +80,12 @@ def refused(rv, call, *args):
         assert e.value == rv, e
         return
     sys.exit(f"{call.__name__} succeeded")
+reader = lib.openSession(lib.getSlotList(tokenPresent=True)[0])
 s.login(sys.argv[2])
+assert reader.getSessionInfo().state == P.CKS_RO_USER_FUNCTIONS, "the login belongs to the token"
 key = s.findObjects([(P.CKA_CLASS, P.CKO_PRIVATE_KEY), (P.CKA_ID, (1,))])[0]
 s.logout()
+assert reader.getSessionInfo().state == P.CKS_RO_PUBLIC_SESSION
 refused(P.CKR_USER_NOT_LOGGED_IN, s.sign, key, b"data", P.Mechanism(P.CKM_SHA256_RSA_PKCS))
 s.login(sys.argv[2])
 s.setAttributeValue(key, [(P.CKA_LABEL, "renamed"), (P.CKA_ID, (7,))])

@@ -144,13 +144,15 @@ const Command kCommands[] = {
     {"rsa-sign", "sign with the card's private key in a slot (rsaPrivateSign)",
      "KEYID DATA [--out FILE] | KEYID --in FILE",
      "KEYID  the private key slot (P2), hex\n"
-     "DATA   data to sign, hex bytes or @FILE (the card pads it)",
+     "DATA   data to sign, hex bytes or @FILE (the card pads it)\n"
+     "The slot's key needs passphrase 01 verified first, in the same session (tarnwick run)",
      "tarnwick rsa-sign 01 \"DA 39 A3 EE 5E 6B 4B 0D 32 55 BF EF 95 60 18 90 AF D8 07 09\"", "--in= --out=",
      true, ParseSign},
     {"rsa-decrypt", "decrypt with the card's private key in a slot (rsaPrivateDecrypt)",
      "KEYID DATA [--out FILE] | KEYID --in FILE",
      "KEYID  the private key slot (P2), hex\n"
-     "DATA   the 128-byte cryptogram, hex bytes or @FILE",
+     "DATA   the 128-byte cryptogram, hex bytes or @FILE\n"
+     "The slot's key needs passphrase 01 verified first, in the same session (tarnwick run)",
      "tarnwick rsa-decrypt 01 @cryptogram.bin", "--in= --out=", true, ParseDecrypt},
     {"rsa-verify", "recover signed data with a public key (rsaPublicVerify, rsaPublicVerifyUsePKFile)",
      "(--pk-file FID | --modulus HEX) DATA [--out FILE]",
@@ -177,7 +179,8 @@ const Command kCommands[] = {
      "KEYID      the key slot (P2), hex; prints the modulus (RsaGenerateKeyPair)\n"
      "--to-file  store the public-key record in card file 00xx instead (MyRsaGeneratekey)\n"
      "--offline  keep the key in no slot and print the private values the card hands out\n"
-     "           (OfflineRsaGenerateKeyPair); the card takes a while to generate",
+     "           (OfflineRsaGenerateKeyPair); the card takes a while to generate\n"
+     "A key into a slot needs passphrase 01 verified first, in the same session (tarnwick run)",
      "tarnwick gen-keypair 01 --out modulus.bin", "--out= --to-file= --offline", true, ParseGenKeypair},
 };
 
