@@ -43,7 +43,8 @@ echo "== PKCS #11 module and its p11-kit module file"
 [ -e "$libdir/libtarnwick-pkcs11.so" ] || fail "libtarnwick-pkcs11.so not installed beside the library"
 module_file=$(find "$prefix" -name tarnwick.module -print -quit)
 [ -n "$module_file" ] || fail "tarnwick.module not installed"
-grep -qx "module: $libdir/libtarnwick-pkcs11.so" "$module_file" || fail "tarnwick.module names another path"
+named=$(sed -n 's/^module: //p' "$module_file")
+[ "$(realpath "$named")" = "$(realpath "$libdir/libtarnwick-pkcs11.so")" ] || fail "tarnwick.module names $named"
 pkcs11-tool --module "$libdir/libtarnwick-pkcs11.so" -L | grep -q "Tarnwick COM1" || fail "installed module lists no slot"
 
 echo "== pkg-config"
