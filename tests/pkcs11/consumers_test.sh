@@ -46,6 +46,11 @@ serial() { tool -T | awk '/serial num/ {print $NF; exit}'; }
 
 case $case_name in
   slots)
+    # The module's dynamic symbols: the standard functions and nothing else.
+    symbols=$(nm -D --defined-only "$module" | awk '{print $3}')
+    grep -qx C_GetFunctionList <<<"$symbols" || fail "no C_GetFunctionList"
+    others=$(grep -v '^C_' <<<"$symbols" || true)
+    [ -z "$others" ] || fail "the module exports $others"
     expect 'Slot 3 \(0x4\): Tarnwick COM4 \(virtual card\)' tool -L
     expect 'token flags +: login required, rng, token initialized, PIN initialized' tool -T
     expect 'SHA256-RSA-PKCS, keySize=\{1024,1024\}, hw, sign, verify' tool -M
