@@ -63,10 +63,16 @@ case $case_name in
     # Changing the PIN, then the SO's unblocking code setting it back.
     expect 'PIN successfully changed' tool --login --pin "$pin" --change-pin --new-pin 11112222
     refuse 'CKR_PIN_INCORRECT' tool --login --pin "$pin" -O
-    expect 'User PIN successfully initialized|successfully' tool --login --login-type so --so-pin "$puk" --init-pin --new-pin "$pin"
+    refuse 'CKR_PIN_INCORRECT' tool --login --pin 00000000 -O
+    refuse 'CKR_PIN_INCORRECT' tool --login --pin 00000000 -O
+    refuse 'CKR_PIN_LOCKED' tool --login --pin 11112222 -O
+    expect 'user PIN locked' tool -T
+    refuse 'CKR_PIN_INCORRECT' tool --login --login-type so --so-pin 00000000 --init-pin --new-pin "$pin"
+    expect 'successfully' tool --login --login-type so --so-pin "$puk" --init-pin --new-pin "$pin"
     expect '^Using slot' tool --login --pin "$pin" -O
     ;;
   keys)
+    refuse 'CKR_ATTRIBUTE_VALUE_INVALID' tool --login --pin "$pin" -k --key-type rsa:2048 --id 01
     expect 'Key pair generated' keygen 01
     expect 'RSA 1024 bits' tool -O --type pubkey
     # The private key is the user's: not seen, and not usable, without login.
@@ -175,6 +181,10 @@ CONF
     openssl verify -CAfile <(openssl x509 -inform DER -in "$work/back.der") <(openssl x509 -inform DER -in "$work/back.der")
     expect '' tool --login --pin "$pin" --delete-object --type cert --id 01
     out=$(tool -O --type cert); grep -q 'Certificate Object' <<<"$out" && fail "certificate left after destroy"
+    # The freed certificate file takes the next certificate.
+    expect 'Created certificate' tool --login --pin "$pin" -w "$work/cert.der" --type cert --id 02 --label again
+    tool -r --type cert --id 02 -o "$work/again.der" >/dev/null
+    cmp "$work/cert.der" "$work/again.der" || fail "the certificate stored again differs"
     ;;
   *)
     fail "unknown case $case_name"
