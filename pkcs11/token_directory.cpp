@@ -3,7 +3,6 @@
 #include "token_directory.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace tarnwick::pkcs11 {
 namespace {
