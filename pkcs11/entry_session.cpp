@@ -81,10 +81,12 @@ CK_RV C_OpenSession(CK_SLOT_ID id, CK_FLAGS flags, CK_VOID_PTR, CK_NOTIFY, CK_SE
     if (!slot.Present()) return CKR_TOKEN_NOT_PRESENT;
     if (slot.login == Login::kSecurityOfficer && (flags & CKF_RW_SESSION) == 0)
       return CKR_SESSION_READ_WRITE_SO_EXISTS;
+    // A damaged directory still lets sessions open: only the object calls
+    // refuse it.
     if (slot.sessions.empty()) {
       bool found = false;
       const CK_RV rv = slot.LoadDirectory(&found);
-      if (rv != CKR_OK) return rv;
+      if (rv != CKR_OK && !slot.damaged()) return rv;
     }
     const CK_SESSION_HANDLE h = slot.NewSessionHandle();
     slot.sessions[h].flags = flags & (CKF_SERIAL_SESSION | CKF_RW_SESSION);

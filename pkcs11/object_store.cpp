@@ -153,7 +153,8 @@ CK_RV UsableKey(const Slot& slot, CK_OBJECT_HANDLE handle, bool needs_private, s
 
 CK_RV MayChangeToken(const Slot& slot, const Session& session) {
   if ((session.flags & CKF_RW_SESSION) == 0) return CKR_SESSION_READ_ONLY;
-  return slot.login == Login::kUser ? CKR_OK : CKR_USER_NOT_LOGGED_IN;
+  if (slot.login != Login::kUser) return CKR_USER_NOT_LOGGED_IN;
+  return slot.damaged() ? CKR_DEVICE_ERROR : CKR_OK;
 }
 
 // A key pair shares one directory entry, so its two objects keep the same

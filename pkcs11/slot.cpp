@@ -78,7 +78,7 @@ CK_RV Slot::LoadDirectory(bool* found) {
 // A new directory file gets the token's serial number from the card's
 // random generator; it stays with the card from then on.
 CK_RV Slot::StoreDirectory(const TokenDirectory& directory) {
-  if (damaged_) return CKR_DEVICE_ERROR;
+  if (damaged_) return CKR_DEVICE_ERROR;  // never written over
   TokenDirectory stored = directory;
   int32_t status = card_.WriteFile(kDirectoryFile, EncodeDirectory(stored));
   if (status == sw::kFileNotFound) {

@@ -60,6 +60,8 @@ class Slot {
   // The whole directory and certificates; *found false when the card has none.
   CK_RV LoadDirectory(bool* found);
   const TokenDirectory& directory() const { return directory_; }
+  // The card's directory breaks its layout: nothing is written over it.
+  bool damaged() const { return damaged_; }
   const Bytes& CertificateDer(std::size_t entry) const { return certificates_[entry]; }
   // Writes the directory, creating its file first when needed.
   CK_RV StoreDirectory(const TokenDirectory& directory);

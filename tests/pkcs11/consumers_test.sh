@@ -109,6 +109,11 @@ PY
     # Four key slots: the fifth generation finds no room.
     for id in 11 12 13 14; do keygen $id >/dev/null || fail "generation $id"; done
     refuse 'CKR_DEVICE_MEMORY' keygen 15
+    # A directory damaged by another program is neither read nor written over.
+    printf 'verify 01 12345678 --text\nselect 0060\nupdate-bin "00 00 00 00"\n' |
+      "$(dirname "$module")/tarnwick" run - >/dev/null || fail "damaging the directory"
+    refuse 'CKR_DEVICE_ERROR' tool -O
+    refuse 'CKR_DEVICE_ERROR' tool --login --pin "$pin" --delete-object --type privkey --id 11
     ;;
   sign)
     keygen 01 >/dev/null
