@@ -49,7 +49,6 @@ TEST(Attributes, KeyObjectsMatchTemplates) {
   CK_OBJECT_CLASS private_class = CKO_PRIVATE_KEY;
   CK_BBOOL yes = CK_TRUE, no = CK_FALSE;
   uint8_t id = 0x42, other_id = 0x43;
-  CK_ULONG short_class = CKO_PRIVATE_KEY;
   const struct {
     const char* what;
     std::vector<CK_ATTRIBUTE> pattern;
@@ -62,7 +61,7 @@ TEST(Attributes, KeyObjectsMatchTemplates) {
       {"never extractable", {{CKA_NEVER_EXTRACTABLE, &yes, 1}, {CKA_EXTRACTABLE, &no, 1}}, true, false},
       {"verify", {{CKA_VERIFY, &yes, 1}}, false, true},
       {"sensitive value never matches", {{CKA_PRIVATE_EXPONENT, &id, 1}}, false, false},
-      {"value of another size", {{CKA_CLASS, &short_class, 4}}, false, false},
+      {"value of another size", {{CKA_CLASS, &private_class, sizeof(CK_ULONG) - 1}}, false, false},
       {"label", {{CKA_LABEL, const_cast<char*>("card key"), 8}}, true, true},
   };
   for (const auto& c : cases) {
