@@ -41,14 +41,18 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Flat C interface to ISO/IEC 7816 contact 
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "Tarnwick drives a contact smart card through a reader driver library loaded at run time. "
   "The package holds the library, its public headers, the serial reader driver with its "
-  "virtual cards, the tarnwick command-line tool, a pkg-config file and a CMake package.")
+  "virtual cards, the tarnwick command-line tool, the PKCS #11 module with its p11-kit module "
+  "file, a pkg-config file and a CMake package.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tarnwick maintainers <maintainers@tarnwick.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
-# Every library the package's files link is found by dpkg-shlibdeps (from
-# dpkg-dev, which build-essential brings). libpcsclite is not linked: the
-# drivers load it only for the PC/SC readers, so it is recommended.
+# dpkg-shlibdeps (from dpkg-dev, which build-essential brings) finds every
+# library that the libraries, the drivers, the module and the tools link; the
+# package's own libraries are found in the build tree. libpcsclite is not
+# linked: the drivers load it only for the PC/SC readers, so it is
+# recommended.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_LIBRARY_OUTPUT_DIRECTORY})
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libpcsclite1")
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -19,7 +19,7 @@ step() { echo "== windows: $* ($(date -u +%T))"; }
 fail_with_log() { tail -n 40 "$1"; echo "== windows: failed, full log in $1"; exit 1; }
 
 install_packages() {
-  local packages=(g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev make perl cmake ninja-build googletest)
+  local packages=(g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev make perl cmake ninja-build googletest libp11-kit-dev)
   local missing=()
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -129,6 +129,16 @@ check_exports() {
     exit 1
   fi
   echo "Tarnwick.dll exports the $(echo "$exported" | wc -l) names of tarnwick.h, undecorated"
+  local module=build-win/out/tarnwick-pkcs11.dll others
+  exported=$($host-objdump -p "$module" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+               sed -n 's/^\t\[ *[0-9]*\] //p')
+  others=$(echo "$exported" | grep -v '^C_' || true)
+  if ! echo "$exported" | grep -qx C_GetFunctionList || [ -n "$others" ]; then
+    echo "tarnwick-pkcs11.dll exports:"; echo "$exported"
+    echo "== windows: the module exports more than the C_* functions"
+    exit 1
+  fi
+  echo "tarnwick-pkcs11.dll exports $(echo "$exported" | wc -l) C_* functions and nothing else"
 }
 
 started=$(date +%s)

@@ -3,7 +3,9 @@
 // generates and answers the public-key record. With P2 = 1 to 4 the
 // private key stays in that slot and further commands repeat the record;
 // with P2 = 0 the key stays in no slot and the next six commands hand out
-// d, p, q, dP, dQ and qInv.
+// d, p, q, dP, dQ and qInv. Generation into a slot needs the slot keys'
+// condition; offline generation does not, since it keeps nothing.
+#include "access.h"
 #include "handlers.h"
 #include "long_operation.h"
 #include "rsa_key.h"
@@ -64,6 +66,9 @@ Answer NextAnswer(CardState& state, PendingKeyGeneration& generation) {
 Answer GenerateKeyPair(CardState& state, const Command& c) {
   if (c.p2 > kRsaSlots) return Status(sw::kWrongP1P2);
   if (!c.header_only) return Status(sw::kWrongLength);
+  if (c.p2 != kOffline && !AccessGranted(kSlotKeyCondition, state.session)) {
+    return Status(sw::kSecurityNotSatisfied);
+  }
   auto* generation = std::get_if<PendingKeyGeneration>(&state.session.pending);
   if (generation == nullptr || generation->slot != c.p2) {
     state.session.pending = PendingKeyGeneration{c.p2, StartBusy(state.options), std::nullopt, 0};

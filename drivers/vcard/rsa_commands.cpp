@@ -13,6 +13,7 @@ namespace {
 
 Found<const RsaPrivateKey*> SlotKey(const CardState& state, uint8_t p2) {
   if (p2 == 0 || p2 > kRsaSlots) return {nullptr, sw::kWrongP1P2};
+  if (!AccessGranted(kSlotKeyCondition, state.session)) return {nullptr, sw::kSecurityNotSatisfied};
   const auto& slot = state.card.rsa_slots[p2 - 1u];
   if (!slot) return {nullptr, sw::kReferenceNotFound};
   return {&*slot};

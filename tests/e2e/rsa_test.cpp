@@ -11,6 +11,13 @@ constexpr uint8_t kKeyFile = 0x10;
 
 class CardRsa : public CardSession {
  protected:
+  // The card's slot keys serve only after passphrase 01.
+  void SetUp() override {
+    CardSession::SetUp();
+    ASSERT_EQ(VerifyPassphrase(kPassphrase01.data(), static_cast<uint8_t>(kPassphrase01.size()), 0x01, reader_),
+              0x9000);
+  }
+
   std::vector<uint8_t> Generate(uint8_t slot) {
     std::vector<uint8_t> modulus(128, 0);
     uint32_t length = 0;

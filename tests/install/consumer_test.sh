@@ -40,6 +40,18 @@ done
 [ -e "$libdir/libskorra.so" ] || fail "libskorra.so not installed beside the library"
 [ -e "$libdir/cmake/Tarnwick/TarnwickConfigVersion.cmake" ] || fail "CMake package version file not installed"
 
+echo "== PKCS #11 module and its p11-kit module file"
+[ -e "$libdir/libtarnwick-pkcs11.so" ] || fail "libtarnwick-pkcs11.so not installed beside the library"
+module_file=$(find "$prefix" -name tarnwick.module -print -quit)
+[ -n "$module_file" ] || fail "tarnwick.module not installed"
+named=$(sed -n 's/^module: //p' "$module_file")
+[ "$(realpath "$named")" = "$(realpath "$libdir/libtarnwick-pkcs11.so")" ] || fail "tarnwick.module names $named"
+# A sanitizer build's module needs its runtimes loaded first into a client
+# that was built without them; the client's own leaks are not ours.
+preload=$(ldd "$libdir/libtarnwick-pkcs11.so" | awk '/lib(asan|ubsan)\./ {print $3}' | paste -sd: -)
+LD_PRELOAD=$preload ASAN_OPTIONS=detect_leaks=0 pkcs11-tool --module "$libdir/libtarnwick-pkcs11.so" -L |
+  grep -q "Tarnwick COM1" || fail "installed module lists no slot"
+
 echo "== pkg-config"
 # shellcheck disable=SC2086,SC2046
 "$cc" $c_flags "$here/consumer.c" -o "$work/consumer-pc" $(pkg-config --cflags --libs tarnwick) \

@@ -85,8 +85,10 @@ std::vector<uint8_t> Pattern(std::size_t n, uint8_t seed) {
 
 std::vector<uint8_t> GenerationCommand(uint8_t p2) { return {0x80, 0xCE, 0x00, p2, 0x00}; }
 
-// The whole generation: start, poll until ready, and the public record.
+// The whole generation: passphrase 01, start, poll until ready, and the
+// public record.
 std::vector<uint8_t> Generate(Card& card, uint8_t p2) {
+  EXPECT_EQ(Send(card, kVerifyPassphrase01).sw, 0x9000);
   EXPECT_EQ(Send(card, GenerationCommand(p2)).sw, 0x6FF0);
   int polls = 0;
   while (Send(card, kPoll).sw == 0x6FF0) ++polls;
@@ -103,6 +105,7 @@ std::vector<uint8_t> Modulus(const std::vector<uint8_t>& record) {
 TEST(KeyGeneration, BusyForTheConfiguredPollsThenThePublicRecord) {
   for (int busy_polls : {0, 1, 4}) {
     Card card(CardOptions{busy_polls});
+    ASSERT_EQ(Show(Send(card, kVerifyPassphrase01)), "9000");
     ASSERT_EQ(Show(Send(card, "80 CE 00 01 00")), "6FF0");
     for (int i = 0; i < busy_polls; ++i) ASSERT_EQ(Show(Send(card, kPoll)), "6FF0") << i;
     ASSERT_EQ(Show(Send(card, kPoll)), "6D00");
@@ -125,6 +128,7 @@ std::optional<RsaPrivateKey> FixedKey() {
 
 TEST(KeyGeneration, TakesItsKeyFromTheConfiguredSource) {
   Card card(CardOptions{.busy_polls = 0, .key_pair_source = FixedKey});
+  ASSERT_EQ(Show(Send(card, kVerifyPassphrase01)), "9000");
   ASSERT_EQ(Show(Send(card, "80 CE 00 02 00")), "6FF0");
   ASSERT_EQ(Show(Send(card, kPoll)), "6D00");
   const Answer record = Send(card, "80 CE 00 02 00");
@@ -134,6 +138,7 @@ TEST(KeyGeneration, TakesItsKeyFromTheConfiguredSource) {
 
 TEST(KeyGeneration, ASourceWithNoKeyFailsTheGenerationAndEndsIt) {
   Card card(CardOptions{.busy_polls = 0, .key_pair_source = NoKey});
+  ASSERT_EQ(Show(Send(card, kVerifyPassphrase01)), "9000");
   ASSERT_EQ(Show(Send(card, "80 CE 00 02 00")), "6FF0");
   ASSERT_EQ(Show(Send(card, kPoll)), "6D00");
   EXPECT_EQ(Show(Send(card, "80 CE 00 02 00")), "6F00");
@@ -153,18 +158,32 @@ INSTANTIATE_TEST_SUITE_P(
         Script{"bad_parameters",
                {{"80 CE 00 05 00", "6A86"}, {"80 CE 00 01 01 00", "6700"}, {"80 CE 10 01 00", "6A86"}}},
         Script{"repeated_before_ready_stays_busy",
-               {{"80 CE 00 01 00", "6FF0"}, {"80 CE 00 01 00", "6FF0"}, {kPoll, "6FF0"}}},
+               {{kVerifyPassphrase01, "9000"},
+                {"80 CE 00 01 00", "6FF0"}, {"80 CE 00 01 00", "6FF0"}, {kPoll, "6FF0"}}},
         Script{"another_command_abandons_it",
-               {{"80 CE 00 01 00", "6FF0"},
+               {{kVerifyPassphrase01, "9000"},
+                {"80 CE 00 01 00", "6FF0"},
                 {"00 A4 00 0C 02 00 01", "9000"},
                 {kPoll, "6D00"},
                 {"80 CE 00 01 00", "6FF0"}}},
         Script{"another_slot_starts_over",
-               {{"80 CE 00 01 00", "6FF0"},
+               {{kVerifyPassphrase01, "9000"},
+                {"80 CE 00 01 00", "6FF0"},
                 {kPoll, "6FF0"},
                 {kPoll, "6D00"},
                 {"80 CE 00 02 00", "6FF0"},
-                {kPoll, "6FF0"}}}),
+                {kPoll, "6FF0"}}},
+        // Slot keys serve after passphrase 01 in this card session only;
+        // offline generation keeps nothing and needs nothing.
+        Script{"slot_keys_need_passphrase_01",
+               {{"80 CE 00 01 00", "6982"},
+                {"80 C2 00 01 02 AA BB", "6982"},
+                {"80 C8 00 01 80 " + Hex(std::vector<uint8_t>(128, 0x00)), "6982"},
+                {"80 CE 00 00 00", "6FF0"},
+                {"00 20 00 01 08 30 30 30 30 30 30 30 30", "63C2"},
+                {"80 CE 00 01 00", "6982"},
+                {kVerifyPassphrase01, "9000"},
+                {"80 CE 00 01 00", "6FF0"}}}),
     ScriptName);
 
 struct SignCase {
@@ -271,7 +290,8 @@ const std::string k128Ff = Hex(std::vector<uint8_t>(128, 0xFF));
 INSTANTIATE_TEST_SUITE_P(
     Operations, RsaErrors,
     ::testing::Values(Script{"private_key_slots",
-                             {{"80 C2 00 01 02 AA BB", "6A88"},
+                             {{kVerifyPassphrase01, "9000"},
+                              {"80 C2 00 01 02 AA BB", "6A88"},
                               {"80 C2 00 00 02 AA BB", "6A86"},
                               {"80 C2 00 05 02 AA BB", "6A86"},
                               {"80 C8 00 01 80 " + k128Zeros, "6A88"},

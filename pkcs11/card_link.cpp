@@ -1,0 +1,154 @@
+// The module's card commands over the library's exports, and the mapping of
+// the card's status words onto Cryptoki results.
+#include "card_link.h"
+
+#include <algorithm>
+
+#include <tarnwick.h>
+
+namespace tarnwick::pkcs11 {
+namespace {
+
+// File descriptions of the card's create-file command: type, size, read and
+// update conditions, no short identifier.
+constexpr uint8_t kTransparentEf = 0x01;
+constexpr uint8_t kAlways = 0x00;
+constexpr uint8_t kAfterUserPassphrase = 0x10 | kUserPassphrase;
+constexpr uint8_t kDescriptionLength = 7;
+
+// The exports take one-byte lengths: larger transfers never reach them.
+constexpr std::size_t kMaxApduData = 195;
+
+int32_t SelectEf(uint8_t fid, uint32_t reader) { return SelectFile(0x00, 0, fid, reader); }
+
+}  // namespace
+
+bool CardLink::Open(uint8_t port) {
+  tw_handle_t handle = 0;
+  if (OpenCom(port, &handle) != 0) return false;
+  reader_ = handle;
+  if (Reset() != 0) {
+    Close();
+    return false;
+  }
+  return true;
+}
+
+void CardLink::Close() {
+  if (reader_ == 0) return;
+  tw_handle_t handle = reader_;
+  CloseCom(&handle);
+  reader_ = 0;
+}
+
+int32_t CardLink::Reset() { return ResetICC(static_cast<int32_t>(reader_), 0, 0); }
+
+int32_t CardLink::Verify(std::span<const uint8_t> pin) {
+  return VerifyPassphrase(pin.data(), static_cast<uint8_t>(pin.size()), kUserPassphrase, reader_);
+}
+
+int32_t CardLink::ReadPinState(PinState& state) {
+  const uint8_t none = 0;
+  const int32_t status = VerifyPassphrase(&none, 0, kUserPassphrase, reader_);
+  state = PinState{};
+  if (status == sw::kOk) {
+    state.verified = true;
+  } else if (status == sw::kBlocked) {
+    state.blocked = true;
+  } else if ((status & sw::kTriesLeftMask) == sw::kTriesLeft) {
+    state.tries_left = status & 0x0F;
+    state.blocked = state.tries_left == 0;
+  } else {
+    return status;
+  }
+  return sw::kOk;
+}
+
+int32_t CardLink::ChangePin(std::span<const uint8_t> old_pin, std::span<const uint8_t> new_pin) {
+  return SetPassphrase(reader_, old_pin.data(), kUserPassphrase, new_pin.data());
+}
+
+int32_t CardLink::Unblock(std::span<const uint8_t> code, std::span<const uint8_t> new_pin) {
+  return KeyUnblock(kUserPassphrase, code.data(), new_pin.data(), reader_);
+}
+
+int32_t CardLink::ReadFile(uint8_t fid, std::size_t n, std::vector<uint8_t>& out) {
+  int32_t status = SelectEf(fid, reader_);
+  if (status != sw::kOk) return status;
+  std::vector<uint8_t> data(n);
+  if (n > 0) status = ReadBin(static_cast<uint32_t>(n), data.data(), reader_);
+  if (status == sw::kOk) out = std::move(data);
+  return status;
+}
+
+int32_t CardLink::WriteFile(uint8_t fid, std::span<const uint8_t> data) {
+  int32_t status = SelectEf(fid, reader_);
+  if (status != sw::kOk || data.empty()) return status;
+  return UpdateBin(static_cast<uint32_t>(data.size()), data.data(), reader_);
+}
+
+// Readable always, updatable after the user's passphrase.
+int32_t CardLink::CreateFile(uint8_t fid, uint16_t size) {
+  const uint8_t description[kDescriptionLength] = {
+      kTransparentEf, static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size), kAlways, kAfterUserPassphrase, 0,
+      0};
+  return Createfile(fid, kDescriptionLength, description, reader_);
+}
+
+int32_t CardLink::Random(std::span<uint8_t> out) {
+  return GetChallenge(out.data(), static_cast<uint32_t>(out.size()), reader_);
+}
+
+int32_t CardLink::GenerateKeyPair(uint8_t slot, std::array<uint8_t, kModulusBytes>& modulus) {
+  uint32_t length = 0;
+  const int32_t status = RsaGenerateKeyPair(0, slot, modulus.data(), &length, reader_);
+  return status == sw::kOk && length != kModulusBytes ? sw::kWrongData : status;
+}
+
+int32_t CardLink::Sign(uint8_t slot, std::span<const uint8_t> data, std::vector<uint8_t>& signature) {
+  if (data.size() > kMaxSignInput) return sw::kWrongData;
+  uint8_t out[256];
+  uint32_t length = 0;
+  const int32_t status = rsaPrivateSign(slot, data.data(), static_cast<uint8_t>(data.size()), out, &length, reader_);
+  if (status == sw::kOk) signature.assign(out, out + std::min<uint32_t>(length, sizeof out));
+  return status;
+}
+
+int32_t CardLink::Decrypt(uint8_t slot, std::span<const uint8_t> data, std::vector<uint8_t>& plain) {
+  if (data.size() > kMaxApduData) return sw::kWrongData;
+  uint8_t out[256];
+  uint32_t length = 0;
+  const int32_t status =
+      rsaPrivateDecrypt(slot, data.data(), static_cast<uint8_t>(data.size()), out, &length, reader_);
+  if (status == sw::kOk) plain.assign(out, out + std::min<uint32_t>(length, sizeof out));
+  return status;
+}
+
+bool PadPin(std::span<const uint8_t> pin, std::array<uint8_t, kPinBytes>& padded) {
+  if (pin.empty() || pin.size() > kPinBytes) return false;
+  padded.fill(0xFF);
+  std::copy(pin.begin(), pin.end(), padded.begin());
+  return true;
+}
+
+CK_RV PinResult(int32_t status) {
+  if (status == sw::kOk) return CKR_OK;
+  if (status == sw::kBlocked) return CKR_PIN_LOCKED;
+  if ((status & sw::kTriesLeftMask) == sw::kTriesLeft) return CKR_PIN_INCORRECT;
+  return CardResult(status);
+}
+
+CK_RV CardResult(int32_t status) {
+  switch (status) {
+    case sw::kOk:
+      return CKR_OK;
+    case sw::kExchangeFailed:
+      return CKR_DEVICE_REMOVED;
+    case sw::kSecurityNotSatisfied:
+      return CKR_USER_NOT_LOGGED_IN;
+    default:
+      return CKR_DEVICE_ERROR;
+  }
+}
+
+}  // namespace tarnwick::pkcs11

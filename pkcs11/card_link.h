@@ -1,0 +1,76 @@
+// One reader and its card, reached only through the library's exports: the
+// module's card commands, with the card's status words turned into CK_RV.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "cryptoki.h"
+#include "tarnwick_status.h"
+
+namespace tarnwick::pkcs11 {
+
+// The status words the module acts on, under the names every part of
+// Tarnwick gives them.
+namespace sw {
+constexpr int32_t kOk = TW_SW_SUCCESS;
+constexpr int32_t kExchangeFailed = TW_SW_EXCHANGE_FAILED;  // the driver gave up: no card
+constexpr int32_t kSecurityNotSatisfied = TW_SW_SECURITY_NOT_SATISFIED;
+constexpr int32_t kBlocked = TW_SW_BLOCKED;
+constexpr int32_t kFileNotFound = TW_SW_FILE_NOT_FOUND;
+constexpr int32_t kWrongData = TW_SW_WRONG_DATA;
+constexpr int32_t kTriesLeftMask = 0xFFF0;
+constexpr int32_t kTriesLeft = TW_SW_TRIES_LEFT;
+}  // namespace sw
+
+constexpr uint8_t kUserPassphrase = 0x01;
+constexpr std::size_t kPinBytes = 8;  // the card pads shorter values with 0xFF
+constexpr std::size_t kModulusBytes = 128;
+constexpr std::size_t kMaxSignInput = kModulusBytes - 11;  // the card's type-1 padding
+
+// What VERIFY without data tells about a passphrase, using no try.
+struct PinState {
+  bool verified = false;
+  bool blocked = false;
+  int tries_left = -1;  // -1: not told (verified)
+};
+
+class CardLink {
+ public:
+  // Opens the reader on COM1 to COM4 and resets the card.
+  bool Open(uint8_t port);
+  void Close();
+  bool IsOpen() const { return reader_ != 0; }
+  // Power cycle: the card forgets every verified passphrase.
+  int32_t Reset();
+
+  int32_t Verify(std::span<const uint8_t> pin);
+  int32_t ReadPinState(PinState& state);
+  int32_t ChangePin(std::span<const uint8_t> old_pin, std::span<const uint8_t> new_pin);
+  int32_t Unblock(std::span<const uint8_t> code, std::span<const uint8_t> new_pin);
+
+  // Transparent EFs directly under the master file.
+  int32_t ReadFile(uint8_t fid, std::size_t n, std::vector<uint8_t>& out);
+  int32_t WriteFile(uint8_t fid, std::span<const uint8_t> data);
+  int32_t CreateFile(uint8_t fid, uint16_t size);
+
+  int32_t Random(std::span<uint8_t> out);
+  int32_t GenerateKeyPair(uint8_t slot, std::array<uint8_t, kModulusBytes>& modulus);
+  int32_t Sign(uint8_t slot, std::span<const uint8_t> data, std::vector<uint8_t>& signature);
+  int32_t Decrypt(uint8_t slot, std::span<const uint8_t> data, std::vector<uint8_t>& plain);
+
+ private:
+  uint32_t reader_ = 0;
+};
+
+// A PIN padded as the card keeps it; false when its length is out of range.
+bool PadPin(std::span<const uint8_t> pin, std::array<uint8_t, kPinBytes>& padded);
+
+// The card's answer as a Cryptoki result: for passphrase commands, and for
+// everything else.
+CK_RV PinResult(int32_t status);
+CK_RV CardResult(int32_t status);
+
+}  // namespace tarnwick::pkcs11
