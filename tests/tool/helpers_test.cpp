@@ -284,7 +284,11 @@ INSTANTIATE_TEST_SUITE_P(
                       EchoCase{"des-encrypt 0123456789ABCDEF 4E6F772069732074", "des-encrypt ** 4E6F772069732074"},
                       EchoCase{"cdea-encrypt 000102030405060708090A0B0C0D0E0F --out 'my file' 00",
                                "cdea-encrypt ** --out \"my file\" 00"},
-                      EchoCase{"select 0001   # not secret", "select 0001   # not secret"}));
+                      EchoCase{"select 0001   # not secret", "select 0001   # not secret"},
+                      EchoCase{"apdu 00 20 00 01 08 3132333435363738 =9000",
+                               "apdu 00 20 00 01 08 ** ** ** ** ** ** ** ** =9000"},
+                      EchoCase{"apdu 00A4000002 0001 , 80 F4 00 00 02 AABB",
+                               "apdu 00 A4 00 00 02 00 01 , 80 F4 00 00 02 ** **"}));
 
 TEST(ScriptEcho, EveryRuleNamesASubcommand) {
   for (std::string_view name : tarnwick::cli::SubcommandsWithSecrets())

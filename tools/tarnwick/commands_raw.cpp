@@ -5,6 +5,7 @@
 #include <string>
 
 #include "command.h"
+#include "protocol/instructions.h"
 #include "driver_link.h"
 #include "whole_file.h"
 
@@ -112,7 +113,7 @@ std::optional<uint16_t> ParseFullFileId(std::string_view text) {
 
 void ReadRecordsOf(Context& c, const DriverLink& link, uint8_t sfi, const std::optional<std::string>& out) {
   Records all = ReadAllRecords(link, c.reader, sfi);
-  if (all.sw != 0x9000) c.report.Status("READ RECORD", all.sw);
+  if (all.sw != TW_SW_SUCCESS) c.report.Status("READ RECORD", all.sw);
   else c.report.Line("READ RECORD: " + std::to_string(all.records.size()) +
                       (all.records.size() == 1 ? " record" : " records"));
   Bytes joined;
@@ -120,7 +121,7 @@ void ReadRecordsOf(Context& c, const DriverLink& link, uint8_t sfi, const std::o
     if (!out) c.report.Data("record " + std::to_string(i + 1), all.records[i]);
     joined.insert(joined.end(), all.records[i].begin(), all.records[i].end());
   }
-  if (out && all.sw == 0x9000) c.report.Output("records", joined, out);
+  if (out && all.sw == TW_SW_SUCCESS) c.report.Output("records", joined, out);
 }
 
 Action ParseReadFile(ArgReader& a) {
@@ -132,10 +133,10 @@ Action ParseReadFile(ArgReader& a) {
   return [=](Context& c) {
     auto link = BindDriver(c);
     if (!link) return;
-    const uint8_t select[] = {0x00, 0xA4, 0x00, 0x00, 0x02, static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id), 0x00};
+    const uint8_t select[] = {ins::kSelectFile.cla, ins::kSelectFile.ins, 0x00, 0x00, 0x02, static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id), 0x00};
     CardAnswer selected = link->Exchange(c.reader, select);
     c.report.Status("SELECT FILE", selected.sw);
-    if (selected.sw != 0x9000) return;
+    if (selected.sw != TW_SW_SUCCESS) return;
     FileShape shape = ShapeFromFcp(selected.data);
     if (shape.kind == FileKind::kRecords) {
       ReadRecordsOf(c, *link, 0, out);
@@ -143,7 +144,7 @@ Action ParseReadFile(ArgReader& a) {
     }
     CardAnswer whole = ReadWholeTransparent(*link, c.reader, shape.size);
     c.report.Status("READ BINARY", whole.sw);
-    if (whole.sw == 0x9000) c.report.Output("data", whole.data, out);
+    if (whole.sw == TW_SW_SUCCESS) c.report.Output("data", whole.data, out);
     else if (!whole.data.empty()) c.report.Data("read before the failure", whole.data);
   };
 }

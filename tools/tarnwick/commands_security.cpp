@@ -85,7 +85,7 @@ std::string_view ExternAuthMeaning(int32_t result) {
 // An empty VERIFY verifies nothing: the card answers with the state of the
 // passphrase, so 63Cx is the answer to the question, not a failure.
 void ReportTriesLeft(Context& c, int32_t sw) {
-  if ((sw & 0xFFF0) != 0x63C0) {
+  if ((sw & 0xFFF0) != TW_SW_TRIES_LEFT) {
     c.report.Status("VerifyPassphrase", sw);
     return;
   }

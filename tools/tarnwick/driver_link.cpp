@@ -7,7 +7,7 @@ namespace tarnwick::cli {
 namespace {
 
 constexpr int kAttempts = 4;
-constexpr int32_t kExchangeFailed = 0xFFFF;
+constexpr int32_t kExchangeFailed = TW_SW_EXCHANGE_FAILED;
 constexpr std::size_t kAnswerRoom = 256;  // the most a one-byte length announces
 constexpr std::size_t kAtrRoom = 33;
 constexpr std::size_t kDescriptionRoom = 512;
@@ -34,7 +34,7 @@ std::unique_ptr<DriverLink> DriverLink::Bind(uint8_t selector, std::string* why)
 DriverLink::~DriverLink() { platform::UnloadDriver(module_); }
 
 CardAnswer DriverLink::Exchange(tw_handle_t reader, std::span<const uint8_t> command) const {
-  if (command.size() > kLongestCommand) return {{}, 0x6700};
+  if (command.size() > kLongestCommand) return {{}, TW_SW_WRONG_LENGTH};
   uint8_t answer[kAnswerRoom] = {};
   uint8_t length = 0;
   int32_t sw = kExchangeFailed;

@@ -6,6 +6,9 @@
 #include <array>
 #include <cstdint>
 
+#include "hex.h"
+#include "protocol/instructions.h"
+
 namespace tarnwick::cli {
 namespace {
 
@@ -59,6 +62,43 @@ std::string_view Trimmed(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   return s;
+}
+
+// A raw command as the driver's trace shows it: its header, then each
+// secret data byte as "**". The instruction's declaration decides, so an
+// undeclared command hides all of its data.
+std::string MaskedCommand(const Bytes& command) {
+  constexpr std::size_t kHeader = 5;  // CLA INS P1 P2 and the length byte
+  const std::size_t secret = protocol::SecretDataBytes(command);
+  std::string shown;
+  for (std::size_t i = 0; i < command.size(); ++i) {
+    const bool hidden = i >= kHeader && i - kHeader < secret;
+    shown += (i == 0 ? "" : " ") + (hidden ? std::string("**") : ToHex(std::span(command).subspan(i, 1)));
+  }
+  return shown;
+}
+
+// An `apdu` line rebuilt command by command: separators and expected status
+// words as typed, the bytes through MaskedCommand.
+std::string EchoedApdu(const std::vector<std::string>& words) {
+  std::string echoed = words[0];
+  Bytes command;
+  auto flush = [&] {
+    if (!command.empty()) echoed += " " + MaskedCommand(command);
+    command.clear();
+  };
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    std::string why;
+    auto bytes = words[i] == "," || words[i][0] == '=' ? std::nullopt : ParseHex(words[i], &why);
+    if (bytes) {
+      command.insert(command.end(), bytes->begin(), bytes->end());
+      continue;
+    }
+    flush();
+    echoed += " " + words[i];
+  }
+  flush();
+  return echoed;
 }
 
 }  // namespace
@@ -129,10 +169,12 @@ std::optional<std::vector<ScriptStep>> ParseScript(std::string_view text, std::s
 std::string EchoedLine(const ScriptStep& step, bool secrets) {
   const auto rule = std::find_if(kSecretArguments.begin(), kSecretArguments.end(),
                                  [&](const SecretArguments& r) { return r.command == step.command->name; });
-  if (secrets || rule == kSecretArguments.end()) return step.text;
+  const bool raw = step.command->name == "apdu";
+  if (secrets || (rule == kSecretArguments.end() && !raw)) return step.text;
   std::string why;
   const auto words = SplitScriptLine(step.text, &why);
   if (!words || words->empty()) return std::string(step.command->name);
+  if (raw) return EchoedApdu(*words);
   // Positionals are counted as the argument reader counts them: an option
   // and the value it takes are not positionals.
   std::string echoed = (*words)[0];

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "protocol/instructions.h"
+
 namespace tarnwick::cli {
 namespace {
 
@@ -12,10 +14,11 @@ constexpr uint8_t kDescriptorTag = 0x82;
 constexpr uint8_t kPiece = 128;
 // Bit 8 of P1 would make the offset a short file identifier.
 constexpr uint32_t kLastOffset = 0x7FFF;
-constexpr int32_t kOk = 0x9000;
-constexpr int32_t kEndReached = 0x6282;
-constexpr int32_t kOffsetBeyondEnd = 0x6B00;
-constexpr int32_t kNoSuchRecord = 0x6A83;
+constexpr int32_t kOk = TW_SW_SUCCESS;
+constexpr int32_t kEndReached = TW_SW_END_REACHED;
+// READ BINARY at an offset past the end of the file.
+constexpr int32_t kOffsetBeyondEnd = TW_SW_WRONG_PARAMETERS;
+constexpr int32_t kNoSuchRecord = TW_SW_RECORD_NOT_FOUND;
 constexpr uint8_t kLastRecord = 254;
 
 FileKind KindFromDescriptor(uint8_t descriptor) {
@@ -49,7 +52,7 @@ CardAnswer ReadWholeTransparent(const DriverLink& link, tw_handle_t reader, std:
   const uint32_t end = size.value_or(kLastOffset + 1);
   for (uint32_t offset = 0; offset < end && offset <= kLastOffset;) {
     const auto le = static_cast<uint8_t>(std::min<uint32_t>(kPiece, end - offset));
-    const uint8_t command[] = {0x00, 0xB0, static_cast<uint8_t>(offset >> 8), static_cast<uint8_t>(offset), le};
+    const uint8_t command[] = {ins::kReadBinary.cla, ins::kReadBinary.ins, static_cast<uint8_t>(offset >> 8), static_cast<uint8_t>(offset), le};
     CardAnswer piece = link.Exchange(reader, command);
     whole.data.insert(whole.data.end(), piece.data.begin(), piece.data.end());
     offset += static_cast<uint32_t>(piece.data.size());
@@ -68,7 +71,7 @@ CardAnswer ReadWholeTransparent(const DriverLink& link, tw_handle_t reader, std:
 Records ReadAllRecords(const DriverLink& link, tw_handle_t reader, uint8_t sfi) {
   Records all{{}, kOk};
   for (uint8_t number = 1; number <= kLastRecord; ++number) {
-    const uint8_t command[] = {0x00, 0xB2, number, static_cast<uint8_t>(sfi << 3 | 0x04), 0x00};
+    const uint8_t command[] = {ins::kReadRecord.cla, ins::kReadRecord.ins, number, static_cast<uint8_t>(sfi << 3 | 0x04), 0x00};
     CardAnswer record = link.Exchange(reader, command);
     if (record.sw == kNoSuchRecord) break;
     if (record.sw != kOk && record.sw != kEndReached) {
