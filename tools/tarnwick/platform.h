@@ -1,8 +1,11 @@
-// What the tool asks of the operating system: the reader driver's module,
-// and a line typed on the terminal without echo.
+// What the tool asks of the operating system: the reader driver's module
+// (and the loader's own reason when it refuses one), and a line typed on the
+// terminal without echo.
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace tarnwick::cli::platform {
 
@@ -17,6 +20,12 @@ const char* DriverFileName(uint8_t selector);
 Module LoadDriver(const char* name);
 void* FindFunction(Module module, const char* name);
 void UnloadDriver(Module module);
+
+// Why the library could not load the driver for `selector`, in the system
+// loader's own words (a missing library the driver needs, a file of the
+// wrong kind), when a driver file is found that cannot be loaded; nullopt
+// when no driver file is found at all.
+std::optional<std::string> DriverLoadFailure(uint8_t selector);
 
 bool InputIsTerminal();
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "driver_load.h"
+#include "platform.h"
 
 namespace tarnwick::cli {
 namespace {
@@ -39,7 +39,7 @@ CardSession::CardSession(const SessionOptions& options, Report& report) {
                                              : "USB reader driver (libusbskorra.so)";
   if (InitialLib(options.selector) != 1) {
     const std::string call = "InitialLib(" + std::to_string(options.selector) + "): the " + driver;
-    if (std::optional<std::string> why = DriverLoadFailure(options.selector == 1))
+    if (std::optional<std::string> why = platform::DriverLoadFailure(options.selector))
       report.Failure(call + " could not be loaded: " + *why);
     else
       report.Failure(call + " was not found; it belongs beside libtarnwick.so or on LD_LIBRARY_PATH");
