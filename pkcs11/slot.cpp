@@ -2,6 +2,7 @@
 // writing the token directory.
 #include "slot.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <openssl/crypto.h>
@@ -66,7 +67,9 @@ int32_t Slot::CardSerial(std::string* serial) {
     Bytes bytes;
     const int32_t status = card_.ReadFile(kIdentityFile, kIdentityBytes, bytes);
     if (status != sw::kOk && !IsFileAbsent(status)) return status;
-    card_serial_ = status == sw::kOk ? Hex(bytes) : std::string();
+    // All zeros: a card whose serial number was never drawn.
+    const bool drawn = status == sw::kOk && std::any_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b != 0; });
+    card_serial_ = drawn ? Hex(bytes) : std::string();
   }
   *serial = *card_serial_;
   return sw::kOk;
