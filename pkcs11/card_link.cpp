@@ -19,7 +19,52 @@ constexpr uint8_t kDescriptionLength = 7;
 // The exports take one-byte lengths: larger transfers never reach them.
 constexpr std::size_t kMaxApduData = 195;
 
-int32_t SelectEf(uint8_t fid, uint32_t reader) { return SelectFile(0x00, 0, fid, reader); }
+thread_local int32_t last_status = -1;
+
+int32_t Noted(int32_t status) {
+  last_status = status;
+  return status;
+}
+
+int32_t SelectEf(uint8_t fid, uint32_t reader) { return Noted(SelectFile(0x00, 0, fid, reader)); }
+
+struct StatusRow {
+  int32_t status;
+  int32_t mask;
+  CardCall call;  // kAny: every command without a row of its own
+  CK_RV rv;
+};
+
+constexpr int32_t kExact = 0xFFFF;
+constexpr int32_t kSw1 = 0xFF00;
+
+// Rows for one command come before the rows for any; the first match wins.
+constexpr StatusRow kStatusRows[] = {
+    {TW_SW_TRIES_LEFT, sw::kTriesLeftMask, CardCall::kPin, CKR_PIN_INCORRECT},
+    {TW_SW_BLOCKED, kExact, CardCall::kPin, CKR_PIN_LOCKED},
+    {TW_SW_WRONG_LENGTH, kSw1, CardCall::kPin, CKR_PIN_LEN_RANGE},
+    {TW_SW_WRONG_DATA, kExact, CardCall::kPin, CKR_PIN_INVALID},
+    {TW_SW_REFERENCE_NOT_FOUND, kExact, CardCall::kPin, CKR_USER_PIN_NOT_INITIALIZED},
+    {TW_SW_FILE_EXISTS, kExact, CardCall::kCreateFile, CKR_DEVICE_ERROR},
+    {TW_SW_WRONG_DATA, kExact, CardCall::kGenerateKey, CKR_DEVICE_ERROR},
+    {TW_SW_WRONG_P1P2, kExact, CardCall::kGenerateKey, CKR_KEY_HANDLE_INVALID},
+    {TW_SW_WRONG_LENGTH, kSw1, CardCall::kDecrypt, CKR_ENCRYPTED_DATA_LEN_RANGE},
+    {TW_SW_WRONG_DATA, kExact, CardCall::kDecrypt, CKR_ENCRYPTED_DATA_INVALID},
+    {TW_SW_WRONG_DATA, kExact, CardCall::kSign, CKR_DATA_LEN_RANGE},
+    {TW_SW_SUCCESS, kExact, CardCall::kAny, CKR_OK},
+    {TW_SW_EXCHANGE_FAILED, kExact, CardCall::kAny, CKR_DEVICE_REMOVED},
+    {TW_SW_SECURITY_NOT_SATISFIED, kExact, CardCall::kAny, CKR_USER_NOT_LOGGED_IN},
+    {TW_SW_BLOCKED, kExact, CardCall::kAny, CKR_PIN_LOCKED},
+    {TW_SW_NO_SPACE, kExact, CardCall::kAny, CKR_DEVICE_MEMORY},
+    {TW_SW_MEMORY_FAILURE, kExact, CardCall::kAny, CKR_DEVICE_MEMORY},
+    {TW_SW_WRONG_LENGTH, kSw1, CardCall::kAny, CKR_DATA_LEN_RANGE},
+    {TW_SW_WRONG_DATA, kExact, CardCall::kAny, CKR_DATA_INVALID},
+    {TW_SW_REFERENCE_NOT_FOUND, kExact, CardCall::kAny, CKR_KEY_HANDLE_INVALID},
+    {TW_SW_REFERENCE_UNUSABLE, kExact, CardCall::kAny, CKR_KEY_FUNCTION_NOT_PERMITTED},
+    {TW_SW_CONDITIONS_NOT_SATISFIED, kExact, CardCall::kAny, CKR_FUNCTION_REJECTED},
+    {TW_SW_INS_NOT_SUPPORTED, kExact, CardCall::kAny, CKR_FUNCTION_NOT_SUPPORTED},
+    {TW_SW_CARD_BUSY, kExact, CardCall::kAny, CKR_FUNCTION_FAILED},
+};
 
 }  // namespace
 
@@ -44,12 +89,12 @@ void CardLink::Close() {
 int32_t CardLink::Reset() { return ResetICC(static_cast<int32_t>(reader_), 0, 0); }
 
 int32_t CardLink::Verify(std::span<const uint8_t> pin) {
-  return VerifyPassphrase(pin.data(), static_cast<uint8_t>(pin.size()), kUserPassphrase, reader_);
+  return Noted(VerifyPassphrase(pin.data(), static_cast<uint8_t>(pin.size()), kUserPassphrase, reader_));
 }
 
 int32_t CardLink::ReadPinState(PinState& state) {
   const uint8_t none = 0;
-  const int32_t status = VerifyPassphrase(&none, 0, kUserPassphrase, reader_);
+  const int32_t status = Noted(VerifyPassphrase(&none, 0, kUserPassphrase, reader_));
   state = PinState{};
   if (status == sw::kOk) {
     state.verified = true;
@@ -65,18 +110,18 @@ int32_t CardLink::ReadPinState(PinState& state) {
 }
 
 int32_t CardLink::ChangePin(std::span<const uint8_t> old_pin, std::span<const uint8_t> new_pin) {
-  return SetPassphrase(reader_, old_pin.data(), kUserPassphrase, new_pin.data());
+  return Noted(SetPassphrase(reader_, old_pin.data(), kUserPassphrase, new_pin.data()));
 }
 
 int32_t CardLink::Unblock(std::span<const uint8_t> code, std::span<const uint8_t> new_pin) {
-  return KeyUnblock(kUserPassphrase, code.data(), new_pin.data(), reader_);
+  return Noted(KeyUnblock(kUserPassphrase, code.data(), new_pin.data(), reader_));
 }
 
 int32_t CardLink::ReadFile(uint8_t fid, std::size_t n, std::vector<uint8_t>& out) {
   int32_t status = SelectEf(fid, reader_);
   if (status != sw::kOk) return status;
   std::vector<uint8_t> data(n);
-  if (n > 0) status = ReadBin(static_cast<uint32_t>(n), data.data(), reader_);
+  if (n > 0) status = Noted(ReadBin(static_cast<uint32_t>(n), data.data(), reader_));
   if (status == sw::kOk) out = std::move(data);
   return status;
 }
@@ -84,24 +129,27 @@ int32_t CardLink::ReadFile(uint8_t fid, std::size_t n, std::vector<uint8_t>& out
 int32_t CardLink::WriteFile(uint8_t fid, std::span<const uint8_t> data) {
   int32_t status = SelectEf(fid, reader_);
   if (status != sw::kOk || data.empty()) return status;
-  return UpdateBin(static_cast<uint32_t>(data.size()), data.data(), reader_);
+  return Noted(UpdateBin(static_cast<uint32_t>(data.size()), data.data(), reader_));
 }
 
-// Readable always, updatable after the user's passphrase.
-int32_t CardLink::CreateFile(uint8_t fid, uint16_t size) {
-  const uint8_t description[kDescriptionLength] = {
-      kTransparentEf, static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size), kAlways, kAfterUserPassphrase, 0,
-      0};
-  return Createfile(fid, kDescriptionLength, description, reader_);
+int32_t CardLink::CreateFile(uint8_t fid, uint16_t size, bool read_after_login) {
+  const uint8_t description[kDescriptionLength] = {kTransparentEf,
+                                                   static_cast<uint8_t>(size >> 8),
+                                                   static_cast<uint8_t>(size),
+                                                   read_after_login ? kAfterUserPassphrase : kAlways,
+                                                   kAfterUserPassphrase,
+                                                   0,
+                                                   0};
+  return Noted(Createfile(fid, kDescriptionLength, description, reader_));
 }
 
 int32_t CardLink::Random(std::span<uint8_t> out) {
-  return GetChallenge(out.data(), static_cast<uint32_t>(out.size()), reader_);
+  return Noted(GetChallenge(out.data(), static_cast<uint32_t>(out.size()), reader_));
 }
 
 int32_t CardLink::GenerateKeyPair(uint8_t slot, std::array<uint8_t, kModulusBytes>& modulus) {
   uint32_t length = 0;
-  const int32_t status = RsaGenerateKeyPair(0, slot, modulus.data(), &length, reader_);
+  const int32_t status = Noted(RsaGenerateKeyPair(0, slot, modulus.data(), &length, reader_));
   return status == sw::kOk && length != kModulusBytes ? sw::kWrongData : status;
 }
 
@@ -109,7 +157,8 @@ int32_t CardLink::Sign(uint8_t slot, std::span<const uint8_t> data, std::vector<
   if (data.size() > kMaxSignInput) return sw::kWrongData;
   uint8_t out[256];
   uint32_t length = 0;
-  const int32_t status = rsaPrivateSign(slot, data.data(), static_cast<uint8_t>(data.size()), out, &length, reader_);
+  const int32_t status =
+      Noted(rsaPrivateSign(slot, data.data(), static_cast<uint8_t>(data.size()), out, &length, reader_));
   if (status == sw::kOk) signature.assign(out, out + std::min<uint32_t>(length, sizeof out));
   return status;
 }
@@ -119,7 +168,7 @@ int32_t CardLink::Decrypt(uint8_t slot, std::span<const uint8_t> data, std::vect
   uint8_t out[256];
   uint32_t length = 0;
   const int32_t status =
-      rsaPrivateDecrypt(slot, data.data(), static_cast<uint8_t>(data.size()), out, &length, reader_);
+      Noted(rsaPrivateDecrypt(slot, data.data(), static_cast<uint8_t>(data.size()), out, &length, reader_));
   if (status == sw::kOk) plain.assign(out, out + std::min<uint32_t>(length, sizeof out));
   return status;
 }
@@ -131,24 +180,19 @@ bool PadPin(std::span<const uint8_t> pin, std::array<uint8_t, kPinBytes>& padded
   return true;
 }
 
-CK_RV PinResult(int32_t status) {
-  if (status == sw::kOk) return CKR_OK;
-  if (status == sw::kBlocked) return CKR_PIN_LOCKED;
-  if ((status & sw::kTriesLeftMask) == sw::kTriesLeft) return CKR_PIN_INCORRECT;
-  return CardResult(status);
+CK_RV CardResult(int32_t status, CardCall call) {
+  for (CardCall wanted : {call, CardCall::kAny}) {
+    for (const StatusRow& row : kStatusRows) {
+      if (row.call == wanted && (status & row.mask) == row.status) return row.rv;
+    }
+  }
+  return CKR_DEVICE_ERROR;
 }
 
-CK_RV CardResult(int32_t status) {
-  switch (status) {
-    case sw::kOk:
-      return CKR_OK;
-    case sw::kExchangeFailed:
-      return CKR_DEVICE_REMOVED;
-    case sw::kSecurityNotSatisfied:
-      return CKR_USER_NOT_LOGGED_IN;
-    default:
-      return CKR_DEVICE_ERROR;
-  }
+int32_t TakeLastStatus() {
+  const int32_t status = last_status;
+  last_status = -1;
+  return status;
 }
 
 }  // namespace tarnwick::pkcs11

@@ -25,6 +25,10 @@ constexpr int32_t kTriesLeftMask = 0xFFF0;
 constexpr int32_t kTriesLeft = TW_SW_TRIES_LEFT;
 }  // namespace sw
 
+// The card command a status word answers, for the words whose meaning
+// depends on it.
+enum class CardCall { kAny, kPin, kCreateFile, kGenerateKey, kSign, kDecrypt };
+
 constexpr uint8_t kUserPassphrase = 0x01;
 constexpr std::size_t kPinBytes = 8;  // the card pads shorter values with 0xFF
 constexpr std::size_t kModulusBytes = 128;
@@ -54,7 +58,8 @@ class CardLink {
   // Transparent EFs directly under the master file.
   int32_t ReadFile(uint8_t fid, std::size_t n, std::vector<uint8_t>& out);
   int32_t WriteFile(uint8_t fid, std::span<const uint8_t> data);
-  int32_t CreateFile(uint8_t fid, uint16_t size);
+  // Readable always, or only after the user's passphrase; updatable after it.
+  int32_t CreateFile(uint8_t fid, uint16_t size, bool read_after_login = false);
 
   int32_t Random(std::span<uint8_t> out);
   int32_t GenerateKeyPair(uint8_t slot, std::array<uint8_t, kModulusBytes>& modulus);
@@ -68,9 +73,13 @@ class CardLink {
 // A PIN padded as the card keeps it; false when its length is out of range.
 bool PadPin(std::span<const uint8_t> pin, std::array<uint8_t, kPinBytes>& padded);
 
-// The card's answer as a Cryptoki result: for passphrase commands, and for
-// everything else.
-CK_RV PinResult(int32_t status);
-CK_RV CardResult(int32_t status);
+// The card's answer as a Cryptoki result, from one table of status words
+// with the overrides of particular commands.
+CK_RV CardResult(int32_t status, CardCall call = CardCall::kAny);
+inline CK_RV PinResult(int32_t status) { return CardResult(status, CardCall::kPin); }
+
+// The last status word a card command answered on this thread; -1 when none
+// since the last call to TakeLastStatus.
+int32_t TakeLastStatus();
 
 }  // namespace tarnwick::pkcs11

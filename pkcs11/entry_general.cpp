@@ -36,7 +36,8 @@ CK_RV FillTokenInfo(Slot& slot, CK_TOKEN_INFO* info) {
   Fill(info->manufacturerID, sizeof info->manufacturerID, "Tarnwick");
   Fill(info->model, sizeof info->model, "RSA-1024 card");
   Fill(info->serialNumber, sizeof info->serialNumber, header.serial);
-  info->flags = CKF_RNG | CKF_LOGIN_REQUIRED | CKF_USER_PIN_INITIALIZED | CKF_TOKEN_INITIALIZED | PinFlags(pin);
+  info->flags = CKF_RNG | CKF_LOGIN_REQUIRED | CKF_USER_PIN_INITIALIZED | CKF_TOKEN_INITIALIZED | PinFlags(pin) |
+                slot.UnblockCodeFlags();
   info->ulMaxSessionCount = CK_EFFECTIVELY_INFINITE;
   info->ulMaxRwSessionCount = CK_EFFECTIVELY_INFINITE;
   info->ulSessionCount = slot.sessions.size();
@@ -61,9 +62,9 @@ using namespace tarnwick::pkcs11;
 
 extern "C" {
 
-CK_RV C_Initialize(CK_VOID_PTR args) { return InitializeModule(args); }
+CK_RV C_Initialize(CK_VOID_PTR args) { return Logged(InitializeModule(args)); }
 
-CK_RV C_Finalize(CK_VOID_PTR reserved) { return FinalizeModule(reserved); }
+CK_RV C_Finalize(CK_VOID_PTR reserved) { return Logged(FinalizeModule(reserved)); }
 
 CK_RV C_GetInfo(CK_INFO_PTR info) {
   return WithModule([&](Module&) -> CK_RV {

@@ -1,4 +1,5 @@
-// Object calls: search, attributes, certificates, key-pair generation.
+// Object calls: search, attributes, certificates and data objects, key-pair
+// generation.
 #include <algorithm>
 
 #include "module.h"
@@ -14,7 +15,7 @@ CK_RV C_CreateObject(CK_SESSION_HANDLE handle, CK_ATTRIBUTE_PTR attributes, CK_U
     const Template values(attributes, count);
     if (!values.Valid() || object == nullptr) return CKR_ARGUMENTS_BAD;
     const CK_RV rv = MayChangeToken(slot, session);
-    return rv != CKR_OK ? rv : CreateCertificate(slot, values, object);
+    return rv != CKR_OK ? rv : CreateObject(slot, values, object);
   });
 }
 
@@ -59,14 +60,14 @@ CK_RV C_SetAttributeValue(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE object, CK_
   });
 }
 
-// The directory is read again, so objects another program made are found.
+// The directory is read again when the card's copy changed, so objects
+// another program made are found.
 CK_RV C_FindObjectsInit(CK_SESSION_HANDLE handle, CK_ATTRIBUTE_PTR attributes, CK_ULONG count) {
   return WithSession(handle, [&](Slot& slot, Session& session) -> CK_RV {
     const Template pattern(attributes, count);
     if (!pattern.Valid()) return CKR_ARGUMENTS_BAD;
     if (session.finding) return CKR_OPERATION_ACTIVE;
-    bool found = false;
-    const CK_RV rv = slot.LoadDirectory(&found);
+    const CK_RV rv = slot.Refresh();
     if (rv != CKR_OK) return rv;
     session.found.clear();
     session.next_found = 0;

@@ -24,17 +24,31 @@ CK_STATE SessionState(const Slot& slot, const Session& session) {
 
 std::span<const uint8_t> PinBytes(CK_UTF8CHAR_PTR pin, CK_ULONG length) { return {pin, length}; }
 
-// The user's passphrase; the directory is made on the first login, since
-// writing it needs that passphrase.
+// The user's passphrase. A PIN longer than the card holds cannot be right:
+// it is refused as incorrect without reaching the card, so it costs no try.
+// The directory is read again for the private objects; nothing is written.
 CK_RV LoginUser(Slot& slot, std::span<const uint8_t> pin) {
-  if (pin.empty() || pin.size() > kPinBytes) return CKR_PIN_LEN_RANGE;
+  if (pin.empty()) return CKR_PIN_LEN_RANGE;
+  if (pin.size() > kPinBytes) return CKR_PIN_INCORRECT;
   const CK_RV rv = PinResult(slot.card().Verify(pin));
   if (rv != CKR_OK) return rv;
   slot.login = Login::kUser;
   bool found = false;
-  CK_RV loaded = slot.LoadDirectory(&found);
-  if (loaded == CKR_OK && !found) loaded = slot.StoreDirectory(slot.directory());
+  const CK_RV loaded = slot.LoadDirectory(&found);
   return loaded == CKR_DEVICE_REMOVED ? loaded : CKR_OK;
+}
+
+// KeyUnblock with the unblocking code; the card's answer is all it tells of
+// the code's tries.
+CK_RV UnblockUserPin(Slot& slot, std::span<const uint8_t> code, std::span<const uint8_t> new_pin) {
+  std::array<uint8_t, kPinBytes> code_padded{}, new_padded{};
+  if (!PadPin(code, code_padded)) return code.empty() ? CKR_PIN_LEN_RANGE : CKR_PIN_INCORRECT;
+  if (!PadPin(new_pin, new_padded)) return CKR_PIN_LEN_RANGE;
+  const int32_t status = slot.card().Unblock(code_padded, new_padded);
+  OPENSSL_cleanse(code_padded.data(), code_padded.size());
+  OPENSSL_cleanse(new_padded.data(), new_padded.size());
+  slot.NoteUnblockAnswer(status);
+  return PinResult(status);
 }
 
 // The card has no command that checks the unblocking code alone: it is
@@ -147,9 +161,10 @@ CK_RV C_InitPIN(CK_SESSION_HANDLE handle, CK_UTF8CHAR_PTR pin, CK_ULONG length) 
     if (slot.login != Login::kSecurityOfficer) return CKR_USER_NOT_LOGGED_IN;
     std::array<uint8_t, kPinBytes> padded{};
     if (!PadPin(PinBytes(pin, length), padded)) return CKR_PIN_LEN_RANGE;
-    const CK_RV rv = PinResult(slot.card().Unblock(slot.so_code, padded));
+    const int32_t status = slot.card().Unblock(slot.so_code, padded);
     OPENSSL_cleanse(padded.data(), padded.size());
-    return rv;
+    slot.NoteUnblockAnswer(status);
+    return PinResult(status);
   });
 }
 
@@ -160,6 +175,11 @@ CK_RV C_SetPIN(CK_SESSION_HANDLE handle, CK_UTF8CHAR_PTR old_pin, CK_ULONG old_l
     if (!IsReadWrite(session)) return CKR_SESSION_READ_ONLY;
     // The card keeps no way to change its unblocking code.
     if (slot.login == Login::kSecurityOfficer) return CKR_FUNCTION_NOT_SUPPORTED;
+    // Outside a login the old value is the unblocking code, as
+    // `pkcs11-tool --unlock-pin --puk` sends it: a wrong one then costs a
+    // try of the code, never of the PIN. The user changes the PIN logged in.
+    if (slot.login == Login::kNone)
+      return UnblockUserPin(slot, PinBytes(old_pin, old_length), PinBytes(new_pin, new_length));
     return ChangeUserPin(slot, PinBytes(old_pin, old_length), PinBytes(new_pin, new_length));
   });
 }

@@ -7,7 +7,9 @@
 #include <memory>
 #include <new>
 #include <shared_mutex>
+#include <source_location>
 
+#include "debug_log.h"
 #include "slot.h"
 
 namespace tarnwick::pkcs11 {
@@ -41,14 +43,18 @@ CK_RV Guarded(F&& f) noexcept {
   }
 }
 
+// Every call the log shows goes through here; `where` names the C_*
+// function that called.
 template <class F>
-CK_RV WithModule(F&& f) noexcept {
-  return Guarded([&]() -> CK_RV {
-    std::shared_lock lifecycle(LifecycleLock());
-    Module* module = CurrentModule();
-    if (module == nullptr) return CKR_CRYPTOKI_NOT_INITIALIZED;
-    return f(*module);
-  });
+CK_RV WithModule(F&& f, std::source_location where = std::source_location::current()) noexcept {
+  BeginCall();
+  return Logged(Guarded([&]() -> CK_RV {
+                  std::shared_lock lifecycle(LifecycleLock());
+                  Module* module = CurrentModule();
+                  if (module == nullptr) return CKR_CRYPTOKI_NOT_INITIALIZED;
+                  return f(*module);
+                }),
+                where);
 }
 
 // A card found gone ends the slot's sessions.
@@ -58,17 +64,20 @@ inline CK_RV AfterCardCall(Slot& slot, CK_RV rv) {
 }
 
 template <class F>
-CK_RV WithSlot(CK_SLOT_ID id, F&& f) noexcept {
-  return WithModule([&](Module& module) -> CK_RV {
-    if (id < 1 || id > kSlotCount) return CKR_SLOT_ID_INVALID;
-    Slot& slot = *module.slots[id - 1];
-    Hold hold(slot.lock());
-    return AfterCardCall(slot, f(slot));
-  });
+CK_RV WithSlot(CK_SLOT_ID id, F&& f, std::source_location where = std::source_location::current()) noexcept {
+  return WithModule(
+      [&](Module& module) -> CK_RV {
+        if (id < 1 || id > kSlotCount) return CKR_SLOT_ID_INVALID;
+        Slot& slot = *module.slots[id - 1];
+        Hold hold(slot.lock());
+        return AfterCardCall(slot, f(slot));
+      },
+      where);
 }
 
 template <class F>
-CK_RV WithSession(CK_SESSION_HANDLE handle, F&& f) noexcept {
+CK_RV WithSession(CK_SESSION_HANDLE handle, F&& f,
+                  std::source_location where = std::source_location::current()) noexcept {
   return WithModule([&](Module& module) -> CK_RV {
     auto index = SlotOfSession(handle);
     if (!index) return CKR_SESSION_HANDLE_INVALID;
@@ -77,7 +86,7 @@ CK_RV WithSession(CK_SESSION_HANDLE handle, F&& f) noexcept {
     auto it = slot.sessions.find(handle);
     if (it == slot.sessions.end()) return CKR_SESSION_HANDLE_INVALID;
     return AfterCardCall(slot, f(slot, it->second));
-  });
+  }, where);
 }
 
 }  // namespace tarnwick::pkcs11

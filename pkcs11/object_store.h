@@ -21,7 +21,8 @@ CK_RV MayChangeToken(const Slot& slot, const Session& session);
 
 CK_RV SetObjectAttributes(Slot& slot, CK_OBJECT_HANDLE handle, const Template& values);
 CK_RV DestroyObject(Slot& slot, CK_OBJECT_HANDLE handle);
-CK_RV CreateCertificate(Slot& slot, const Template& values, CK_OBJECT_HANDLE* handle);
+// A certificate or data object, each in a card file of its own.
+CK_RV CreateObject(Slot& slot, const Template& values, CK_OBJECT_HANDLE* handle);
 CK_RV GenerateKeyPair(Slot& slot, const Template& public_values, const Template& private_values,
                       CK_OBJECT_HANDLE* public_key, CK_OBJECT_HANDLE* private_key);
 

@@ -1,4 +1,4 @@
-// Object handles and the attribute sets of the three kinds of object.
+// Object handles and the attribute sets of the four kinds of object.
 #include "objects.h"
 
 #include <memory>
@@ -9,7 +9,12 @@ namespace tarnwick::pkcs11 {
 namespace {
 
 constexpr CK_ULONG kModulusBits = 1024;
-constexpr std::size_t kMaxEntries = 0xFF;
+constexpr int kSlotShift = 28;
+constexpr int kKindShift = 24;
+constexpr int kEntryShift = 16;
+constexpr CK_OBJECT_HANDLE kNibble = 0xF;
+constexpr CK_OBJECT_HANDLE kByte = 0xFF;
+constexpr CK_OBJECT_HANDLE kGenerationMask = 0xFFFF;
 
 Bytes Copy(std::span<const uint8_t> bytes) { return Bytes(bytes.begin(), bytes.end()); }
 
@@ -49,26 +54,28 @@ Bytes Der(const T* value, Encoder encode) {
 }  // namespace
 
 CK_OBJECT_HANDLE HandleOf(const ObjectRef& ref) {
-  return (static_cast<CK_OBJECT_HANDLE>(ref.slot + 1) << 16) | (static_cast<CK_OBJECT_HANDLE>(ref.kind) << 8) |
-         static_cast<CK_OBJECT_HANDLE>(ref.entry + 1);
+  return (static_cast<CK_OBJECT_HANDLE>(ref.slot + 1) << kSlotShift) |
+         (static_cast<CK_OBJECT_HANDLE>(ref.kind) << kKindShift) |
+         (static_cast<CK_OBJECT_HANDLE>(ref.entry + 1) << kEntryShift) | ref.generation;
 }
 
 std::optional<ObjectRef> DecodeHandle(CK_OBJECT_HANDLE handle) {
-  const CK_OBJECT_HANDLE slot = handle >> 16;
-  const CK_OBJECT_HANDLE kind = (handle >> 8) & 0xFF;
-  const CK_OBJECT_HANDLE entry = handle & 0xFF;
-  if (slot == 0 || entry == 0 || entry > kMaxEntries) return std::nullopt;
-  ObjectRef ref{static_cast<std::size_t>(slot - 1), ObjectKind::kPrivateKey, static_cast<std::size_t>(entry - 1)};
+  const CK_OBJECT_HANDLE slot = handle >> kSlotShift;
+  const CK_OBJECT_HANDLE kind = (handle >> kKindShift) & kNibble;
+  const CK_OBJECT_HANDLE entry = (handle >> kEntryShift) & kByte;
+  if (slot == 0 || slot > kNibble || entry == 0)
+    return std::nullopt;
+  ObjectRef ref{static_cast<std::size_t>(slot - 1), ObjectKind::kPrivateKey, static_cast<std::size_t>(entry - 1),
+                static_cast<uint16_t>(handle & kGenerationMask)};
   switch (kind) {
     case 1:
-      ref.kind = ObjectKind::kPrivateKey;
-      return ref.entry < kKeySlots ? std::optional(ref) : std::nullopt;
     case 2:
-      ref.kind = ObjectKind::kPublicKey;
+      ref.kind = static_cast<ObjectKind>(kind);
       return ref.entry < kKeySlots ? std::optional(ref) : std::nullopt;
     case 3:
-      ref.kind = ObjectKind::kCertificate;
-      return ref.entry < kCertificateEntries ? std::optional(ref) : std::nullopt;
+    case 4:
+      ref.kind = static_cast<ObjectKind>(kind);
+      return ref.entry < kFileEntries ? std::optional(ref) : std::nullopt;
     default:
       return std::nullopt;
   }
@@ -107,7 +114,7 @@ AttributeSet PublicKeyAttributes(const KeyEntry& key) {
   return set;
 }
 
-AttributeSet CertificateAttributes(const CertificateEntry& cert, const Bytes& der) {
+AttributeSet CertificateAttributes(const FileEntry& cert, const Bytes& der) {
   AttributeSet set;
   set.SetUlong(CKA_CLASS, CKO_CERTIFICATE);
   set.SetBool(CKA_TOKEN, true);
@@ -126,6 +133,19 @@ AttributeSet CertificateAttributes(const CertificateEntry& cert, const Bytes& de
     set.Set(CKA_ISSUER, std::move(names->issuer));
     set.Set(CKA_SERIAL_NUMBER, std::move(names->serial));
   }
+  return set;
+}
+
+AttributeSet DataAttributes(const FileEntry& entry, const DataContent& data) {
+  AttributeSet set;
+  set.SetUlong(CKA_CLASS, CKO_DATA);
+  set.SetBool(CKA_TOKEN, true);
+  set.SetBool(CKA_PRIVATE, entry.private_file);
+  set.SetBool(CKA_MODIFIABLE, true);
+  set.SetText(CKA_LABEL, entry.label);
+  set.Set(CKA_APPLICATION, data.application);
+  set.Set(CKA_OBJECT_ID, data.object_id);
+  set.Set(CKA_VALUE, data.value);
   return set;
 }
 

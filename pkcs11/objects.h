@@ -1,6 +1,6 @@
 // The token's objects as the directory describes them: a private and a
-// public key per RSA slot in use, a certificate per certificate entry; their
-// handles and their attributes.
+// public key per RSA slot in use, a certificate or data object per file
+// entry; their handles and their attributes.
 #pragma once
 
 #include <optional>
@@ -10,14 +10,16 @@
 
 namespace tarnwick::pkcs11 {
 
-enum class ObjectKind : uint8_t { kPrivateKey = 1, kPublicKey = 2, kCertificate = 3 };
+enum class ObjectKind : uint8_t { kPrivateKey = 1, kPublicKey = 2, kCertificate = 3, kData = 4 };
 
-// A handle names the slot, the kind and the directory entry, so it stays
-// the same for the object's life and needs no table.
+// A handle names the slot, the kind, the directory entry and the entry's
+// generation, so it stays the same for the object's life, needs no table,
+// and never names the object made later in the same entry.
 struct ObjectRef {
   std::size_t slot = 0;   // index of the module's slot
   ObjectKind kind = ObjectKind::kPrivateKey;
-  std::size_t entry = 0;  // key slot or certificate entry
+  std::size_t entry = 0;  // key slot or file entry
+  uint16_t generation = 0;
 };
 
 CK_OBJECT_HANDLE HandleOf(const ObjectRef& ref);
@@ -25,7 +27,8 @@ std::optional<ObjectRef> DecodeHandle(CK_OBJECT_HANDLE handle);
 
 AttributeSet PrivateKeyAttributes(const KeyEntry& key);
 AttributeSet PublicKeyAttributes(const KeyEntry& key);
-AttributeSet CertificateAttributes(const CertificateEntry& cert, const Bytes& der);
+AttributeSet CertificateAttributes(const FileEntry& cert, const Bytes& der);
+AttributeSet DataAttributes(const FileEntry& entry, const DataContent& data);
 
 // Subject, issuer and serial number of a DER certificate; nullopt when it
 // does not parse.

@@ -2,6 +2,7 @@
 // writing the token directory.
 #include "slot.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <openssl/crypto.h>
@@ -9,12 +10,27 @@
 namespace tarnwick::pkcs11 {
 namespace {
 
-constexpr const char* kDefaultLabel = "Tarnwick card";
+// The label the first directories were given: a token still carrying it
+// shows the label made from its serial number instead.
+constexpr const char* kFirstDefaultLabel = "Tarnwick card";
+constexpr const char* kLabelPrefix = "Tarnwick ";
 constexpr const char* kNoSerial = "0000000000000000";
 constexpr int kSessionShift = 24;
 constexpr uint32_t kSessionCounterMask = (1u << kSessionShift) - 1;
 
 CK_RV ResetResult(int32_t driver_result) { return driver_result == 0 ? CKR_OK : CKR_DEVICE_REMOVED; }
+
+std::string Hex(std::span<const uint8_t> bytes) {
+  std::string text;
+  char digits[3];
+  for (uint8_t b : bytes) {
+    std::snprintf(digits, sizeof digits, "%02X", b);
+    text += digits;
+  }
+  return text;
+}
+
+bool IsFileAbsent(int32_t status) { return status == sw::kFileNotFound; }
 
 }  // namespace
 
@@ -24,27 +40,75 @@ void Slot::Forget() {
   sessions.clear();
   login = Login::kNone;
   OPENSSL_cleanse(so_code.data(), so_code.size());
+  loaded_ = false;
+  card_serial_.reset();
+  unblock_state = PinState{};
+  ForgetPrivateFiles();
   card_.Close();
 }
 
 CK_RV Slot::EndLogin() {
   login = Login::kNone;
   OPENSSL_cleanse(so_code.data(), so_code.size());
+  ForgetPrivateFiles();
   return card_.IsOpen() ? ResetResult(card_.Reset()) : CKR_OK;
 }
 
-CK_RV Slot::ReadHeader(DirectoryHeader* header) {
-  Bytes bytes;
-  const int32_t status = card_.ReadFile(kDirectoryFile, kDirectoryHeaderBytes, bytes);
-  if (status == sw::kFileNotFound) {
-    *header = DirectoryHeader{kDefaultLabel, kNoSerial};
-    return CKR_OK;
+void Slot::ForgetPrivateFiles() {
+  for (std::size_t i = 0; i < kFileEntries; ++i) {
+    if (!directory_.files[i].private_file) continue;
+    OPENSSL_cleanse(files_[i].data(), files_[i].size());
+    files_[i].clear();
   }
+}
+
+int32_t Slot::CardSerial(std::string* serial) {
+  if (!card_serial_) {
+    Bytes bytes;
+    const int32_t status = card_.ReadFile(kIdentityFile, kIdentityBytes, bytes);
+    if (status != sw::kOk && !IsFileAbsent(status)) return status;
+    // All zeros: a card whose serial number was never drawn.
+    const bool drawn = status == sw::kOk && std::any_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b != 0; });
+    card_serial_ = drawn ? Hex(bytes) : std::string();
+  }
+  *serial = *card_serial_;
+  return sw::kOk;
+}
+
+// The card's own serial number first, then the one the directory was given
+// when it was made; the label the directory keeps, else one made from that
+// serial number. Nothing is written: a card with neither shows zeros until
+// its first object is stored.
+CK_RV Slot::ReadHeader(DirectoryHeader* header) {
+  std::string card_serial;
+  int32_t status = CardSerial(&card_serial);
   if (status != sw::kOk) return CardResult(status);
-  auto decoded = DecodeDirectoryHeader(bytes);
-  if (!decoded) return CKR_DEVICE_ERROR;
-  *header = std::move(*decoded);
+  Bytes bytes;
+  status = card_.ReadFile(kDirectoryFile, kDirectoryHeaderBytes, bytes);
+  if (status != sw::kOk && !IsFileAbsent(status)) return CardResult(status);
+  DirectoryHeader stored;
+  if (status == sw::kOk) {
+    auto decoded = DecodeDirectoryHeader(bytes);
+    if (!decoded) return CKR_DEVICE_ERROR;
+    stored = std::move(*decoded);
+  }
+  header->serial = !card_serial.empty() ? card_serial : !stored.serial.empty() ? stored.serial : kNoSerial;
+  const bool own_label = !stored.label.empty() && stored.label != kFirstDefaultLabel;
+  header->label = own_label ? stored.label : kLabelPrefix + header->serial;
+  header->changes = stored.changes;
   return CKR_OK;
+}
+
+CK_RV Slot::Refresh() {
+  if (loaded_ && !damaged_ && directory_.changes) {
+    Bytes bytes;
+    const int32_t status = card_.ReadFile(kDirectoryFile, kDirectoryHeaderBytes, bytes);
+    if (status != sw::kOk && !IsFileAbsent(status)) return CardResult(status);
+    auto header = status == sw::kOk ? DecodeDirectoryHeader(bytes) : std::nullopt;
+    if (header && header->changes == directory_.changes && header->serial == directory_.serial) return CKR_OK;
+  }
+  bool found = false;
+  return LoadDirectory(&found);
 }
 
 CK_RV Slot::LoadDirectory(bool* found) {
@@ -52,8 +116,12 @@ CK_RV Slot::LoadDirectory(bool* found) {
   int32_t status = card_.ReadFile(kDirectoryFile, kDirectoryBytes, bytes);
   *found = status == sw::kOk;
   damaged_ = false;
-  if (status == sw::kFileNotFound) {
-    directory_ = TokenDirectory{kDefaultLabel, kNoSerial, {}, {}};
+  loaded_ = false;
+  ForgetPrivateFiles();
+  if (IsFileAbsent(status)) {
+    directory_ = TokenDirectory{};
+    for (Bytes& content : files_) content.clear();
+    loaded_ = true;
     return CKR_OK;
   }
   if (status != sw::kOk) return CardResult(status);
@@ -61,47 +129,65 @@ CK_RV Slot::LoadDirectory(bool* found) {
   if (!decoded) {
     // Whatever wrote it, the module neither guesses at it nor overwrites it.
     damaged_ = true;
-    directory_ = TokenDirectory{kDefaultLabel, kNoSerial, {}, {}};
+    directory_ = TokenDirectory{};
     return CKR_DEVICE_ERROR;
   }
   directory_ = std::move(*decoded);
-  for (std::size_t i = 0; i < kCertificateEntries; ++i) {
-    const CertificateEntry& cert = directory_.certificates[i];
-    certificates_[i].clear();
-    if (!cert.in_use) continue;
-    status = card_.ReadFile(cert.file, cert.length, certificates_[i]);
+  for (std::size_t i = 0; i < kFileEntries; ++i) {
+    const FileEntry& entry = directory_.files[i];
+    files_[i].clear();
+    if (!entry.in_use || (entry.private_file && login != Login::kUser)) continue;
+    status = card_.ReadFile(entry.file, entry.length, files_[i]);
     if (status != sw::kOk) return CardResult(status);
   }
+  loaded_ = true;
   return CKR_OK;
 }
 
-// A new directory file gets the token's serial number from the card's
-// random generator; it stays with the card from then on.
+// A new directory file takes the card's own serial number, or else one
+// drawn from the card's random generator; it stays with the card from then
+// on. Every write counts in the directory's change counter.
 CK_RV Slot::StoreDirectory(const TokenDirectory& directory) {
   if (damaged_) return CKR_DEVICE_ERROR;  // never written over
   TokenDirectory stored = directory;
+  stored.changes = stored.changes.value_or(0) + 1;
   int32_t status = card_.WriteFile(kDirectoryFile, EncodeDirectory(stored));
-  if (status == sw::kFileNotFound) {
-    status = NewSerial(&stored.serial);
+  if (IsFileAbsent(status)) {
+    status = CardSerial(&stored.serial);
+    if (status == sw::kOk && stored.serial.empty()) status = NewSerial(&stored.serial);
     if (status == sw::kOk) status = card_.CreateFile(kDirectoryFile, static_cast<uint16_t>(kDirectoryBytes));
     if (status == sw::kOk) status = card_.WriteFile(kDirectoryFile, EncodeDirectory(stored));
   }
   if (status != sw::kOk) return CardResult(status);
   directory_ = std::move(stored);
+  loaded_ = true;
   return CKR_OK;
+}
+
+void Slot::NoteUnblockAnswer(int32_t status) {
+  if (status == sw::kOk) {
+    unblock_state = PinState{};
+  } else if (status == sw::kBlocked) {
+    unblock_state = PinState{false, true, 0};
+  } else if ((status & sw::kTriesLeftMask) == sw::kTriesLeft) {
+    const int left = status & ~sw::kTriesLeftMask;
+    unblock_state = PinState{false, left == 0, left};
+  }
+}
+
+// Any failure seen makes the count low: the card does not tell how many
+// tries the code was issued with.
+CK_FLAGS Slot::UnblockCodeFlags() const {
+  if (unblock_state.blocked) return CKF_SO_PIN_LOCKED;
+  if (unblock_state.tries_left < 0) return 0;
+  return CKF_SO_PIN_COUNT_LOW | (unblock_state.tries_left == 1 ? CKF_SO_PIN_FINAL_TRY : 0);
 }
 
 int32_t Slot::NewSerial(std::string* serial) {
   std::array<uint8_t, kSerialBytes / 2> random{};
   const int32_t status = card_.Random(random);
-  if (status != sw::kOk) return status;
-  serial->clear();
-  char hex[3];
-  for (uint8_t b : random) {
-    std::snprintf(hex, sizeof hex, "%02X", b);
-    *serial += hex;
-  }
-  return sw::kOk;
+  if (status == sw::kOk) *serial = Hex(random);
+  return status;
 }
 
 CK_SESSION_HANDLE Slot::NewSessionHandle() {

@@ -1,12 +1,13 @@
 // One reader port and the token in it: the open reader, the token's login
 // state shared by its sessions, the sessions themselves, and the token
-// directory as last read from the card.
+// directory and object files as last read from the card.
 #pragma once
 
 #include <array>
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "card_link.h"
 #include "locking.h"
@@ -16,6 +17,10 @@
 namespace tarnwick::pkcs11 {
 
 constexpr std::size_t kSlotCount = 4;  // COM1 to COM4
+// A card's own serial number: 8 bytes in an EF under the master file that a
+// card is born with, readable always and never updated.
+constexpr uint8_t kIdentityFile = 0x03;
+constexpr std::size_t kIdentityBytes = kSerialBytes / 2;
 
 enum class Login { kNone, kUser, kSecurityOfficer };
 
@@ -55,26 +60,38 @@ class Slot {
   // Ends the login: the card forgets the passphrase, the module the SO code.
   CK_RV EndLogin();
 
-  // The directory's label and serial; the defaults while the card has none.
+  // The token's label and serial as the token shows them (docs/pkcs11.md),
+  // read without writing anything.
   CK_RV ReadHeader(DirectoryHeader* header);
-  // The whole directory and certificates; *found false when the card has none.
+  // The whole directory and the object files this login may read; *found
+  // false when the card has none.
   CK_RV LoadDirectory(bool* found);
+  // Loads the directory again only when the card's copy changed since.
+  CK_RV Refresh();
   const TokenDirectory& directory() const { return directory_; }
   // The card's directory breaks its layout: nothing is written over it.
   bool damaged() const { return damaged_; }
-  const Bytes& CertificateDer(std::size_t entry) const { return certificates_[entry]; }
+  const Bytes& FileContent(std::size_t entry) const { return files_[entry]; }
   // Writes the directory, creating its file first when needed.
   CK_RV StoreDirectory(const TokenDirectory& directory);
-  void CacheCertificate(std::size_t entry, Bytes der) { certificates_[entry] = std::move(der); }
+  void CacheFile(std::size_t entry, Bytes content) { files_[entry] = std::move(content); }
 
   Login login = Login::kNone;
   std::array<uint8_t, kPinBytes> so_code{};
+  // The card tells the unblocking code's tries only when the code is used:
+  // its last answer, while this card stays in the reader.
+  PinState unblock_state;
+  void NoteUnblockAnswer(int32_t status);
+  CK_FLAGS UnblockCodeFlags() const;
   std::map<CK_SESSION_HANDLE, Session> sessions;
   CK_SESSION_HANDLE NewSessionHandle();
   bool HasReadOnlySession() const;
 
  private:
   int32_t NewSerial(std::string* serial);
+  // The serial number of the card's identity file; empty when it has none.
+  int32_t CardSerial(std::string* serial);
+  void ForgetPrivateFiles();
 
   std::size_t index_;
   bool usb_;
@@ -82,7 +99,9 @@ class Slot {
   CardLink card_;
   TokenDirectory directory_;
   bool damaged_ = false;
-  std::array<Bytes, kCertificateEntries> certificates_;
+  bool loaded_ = false;
+  std::optional<std::string> card_serial_;  // read once per card
+  std::array<Bytes, kFileEntries> files_;
   uint32_t session_counter_ = 0;
 };
 

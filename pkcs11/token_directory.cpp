@@ -1,5 +1,6 @@
-// Encoding and decoding of the token directory. Every field has a fixed
-// place, so the file never changes size and a damaged one is refused whole.
+// Encoding and decoding of the token directory, both versions. Every field
+// has a fixed place, so the file never changes size and a damaged one is
+// refused whole.
 #include "token_directory.h"
 
 #include <algorithm>
@@ -8,16 +9,33 @@ namespace tarnwick::pkcs11 {
 namespace {
 
 constexpr uint8_t kMagic[4] = {'T', 'W', 'T', 'D'};
-constexpr uint8_t kVersion = 0x01;
-constexpr uint8_t kFree = 0x00;
-constexpr uint8_t kInUse = 0x01;
+// Version 1: one in-use flag per key pair, whole public-key records, no
+// counters. Version 2: the pair's objects apart, generation and change
+// counters, certificates and data objects; it takes the bytes version 1
+// spent on the records' fixed prefix and exponent.
+constexpr uint8_t kVersion1 = 0x01;
+constexpr uint8_t kVersion2 = 0x02;
 constexpr uint8_t kRecordPrefix[2] = {0x6E, 0x80};
 constexpr uint8_t kRecordExponent[5] = {0x65, 0x03, 0x01, 0x00, 0x01};
-constexpr std::size_t kKeyEntryBytes = 1 + (1 + kMaxIdBytes) + (1 + kMaxLabelBytes) + kPublicRecordBytes;
-constexpr std::size_t kCertificateEntryBytes = 1 + 1 + 2 + 2 + (1 + kMaxIdBytes) + (1 + kMaxLabelBytes);
-static_assert(kDirectoryHeaderBytes == sizeof kMagic + 1 + kTokenLabelBytes + kSerialBytes);
-static_assert(kDirectoryBytes ==
-              kDirectoryHeaderBytes + kKeySlots * kKeyEntryBytes + kCertificateEntries * kCertificateEntryBytes);
+constexpr std::size_t kModulusBytes = kPublicRecordBytes - sizeof kRecordPrefix - sizeof kRecordExponent;
+
+constexpr uint8_t kV1InUse = 0x01;
+constexpr uint8_t kKeyPrivate = 0x01;
+constexpr uint8_t kKeyPublic = 0x02;
+constexpr uint8_t kFileInUse = 0x01;
+constexpr uint8_t kFileData = 0x02;
+constexpr uint8_t kFilePrivate = 0x04;
+
+constexpr std::size_t kCountedId = 1 + kMaxIdBytes;
+constexpr std::size_t kCountedLabel = 1 + kMaxLabelBytes;
+constexpr std::size_t kV1HeaderBytes = sizeof kMagic + 1 + kTokenLabelBytes + kSerialBytes;
+constexpr std::size_t kV1KeyBytes = 1 + kCountedId + kCountedLabel + kPublicRecordBytes;
+constexpr std::size_t kV1FileBytes = 1 + 1 + 2 + 2 + kCountedId + kCountedLabel;
+constexpr std::size_t kV2KeyBytes = 1 + 2 + kCountedId + kCountedLabel + kModulusBytes;
+constexpr std::size_t kV2FileBytes = 1 + 1 + 2 + 2 + 2 + kCountedId + kCountedLabel;
+static_assert(kDirectoryHeaderBytes == kV1HeaderBytes + 4);
+static_assert(kDirectoryBytes == kV1HeaderBytes + kKeySlots * kV1KeyBytes + kFileEntries * kV1FileBytes);
+static_assert(kDirectoryBytes == kDirectoryHeaderBytes + kKeySlots * kV2KeyBytes + kFileEntries * kV2FileBytes);
 
 class Writer {
  public:
@@ -25,6 +43,10 @@ class Writer {
   void Word(uint16_t w) {
     Byte(static_cast<uint8_t>(w >> 8));
     Byte(static_cast<uint8_t>(w));
+  }
+  void Long(uint32_t v) {
+    Word(static_cast<uint16_t>(v >> 16));
+    Word(static_cast<uint16_t>(v));
   }
   void Raw(std::span<const uint8_t> bytes) { out_.insert(out_.end(), bytes.begin(), bytes.end()); }
   // Text padded with spaces to its field, as token labels are.
@@ -44,15 +66,33 @@ class Writer {
   std::vector<uint8_t> out_;
 };
 
+// Reads past the end give zeros and mark the reader short, so a caller
+// checks once at the end.
 class Reader {
  public:
   explicit Reader(std::span<const uint8_t> in) : in_(in) {}
-  uint8_t Byte() { return in_[pos_++]; }
+  bool Short() const { return short_; }
+  uint8_t Byte() {
+    if (pos_ >= in_.size()) {
+      short_ = true;
+      return 0;
+    }
+    return in_[pos_++];
+  }
   uint16_t Word() {
     const uint16_t high = Byte();
     return static_cast<uint16_t>(high << 8 | Byte());
   }
+  uint32_t Long() {
+    const uint32_t high = Word();
+    return high << 16 | Word();
+  }
   std::span<const uint8_t> Raw(std::size_t n) {
+    if (in_.size() - pos_ < n) {
+      short_ = true;
+      pos_ = in_.size();
+      return {};
+    }
     auto bytes = in_.subspan(pos_, n);
     pos_ += n;
     return bytes;
@@ -66,13 +106,14 @@ class Reader {
   std::optional<std::vector<uint8_t>> Counted(std::size_t width) {
     const std::size_t n = Byte();
     auto field = Raw(width);
-    if (n > width) return std::nullopt;
+    if (n > width || field.size() != width) return std::nullopt;
     return std::vector<uint8_t>(field.begin(), field.begin() + static_cast<std::ptrdiff_t>(n));
   }
 
  private:
   std::span<const uint8_t> in_;
   std::size_t pos_ = 0;
+  bool short_ = false;
 };
 
 std::span<const uint8_t> Bytes(const std::string& text) {
@@ -80,42 +121,116 @@ std::span<const uint8_t> Bytes(const std::string& text) {
 }
 
 bool IsCardRecord(std::span<const uint8_t> record) {
-  return std::equal(std::begin(kRecordPrefix), std::end(kRecordPrefix), record.begin()) &&
+  return record.size() == kPublicRecordBytes &&
+         std::equal(std::begin(kRecordPrefix), std::end(kRecordPrefix), record.begin()) &&
          std::equal(std::begin(kRecordExponent), std::end(kRecordExponent), record.end() - sizeof kRecordExponent);
 }
 
-std::optional<KeyEntry> ReadKey(Reader& in) {
+// Identifier and label, shared by every kind of entry.
+bool ReadNames(Reader& in, std::vector<uint8_t>* id, std::string* label) {
+  auto read_id = in.Counted(kMaxIdBytes);
+  auto read_label = in.Counted(kMaxLabelBytes);
+  if (!read_id || !read_label) return false;
+  *id = std::move(*read_id);
+  label->assign(read_label->begin(), read_label->end());
+  return true;
+}
+
+std::optional<KeyEntry> ReadKeyV1(Reader& in) {
   KeyEntry key;
   const uint8_t flags = in.Byte();
-  auto id = in.Counted(kMaxIdBytes);
-  auto label = in.Counted(kMaxLabelBytes);
+  const bool names = ReadNames(in, &key.id, &key.label);
   auto record = in.Raw(kPublicRecordBytes);
-  if (flags > kInUse || !id || !label) return std::nullopt;
-  if (flags == kFree) return KeyEntry{};
+  if (flags > kV1InUse || !names) return std::nullopt;
+  if (flags == 0) return KeyEntry{};
   if (!IsCardRecord(record)) return std::nullopt;
-  key.in_use = true;
-  key.id = std::move(*id);
-  key.label.assign(label->begin(), label->end());
+  key.has_private = key.has_public = true;
   std::copy(record.begin(), record.end(), key.public_record.begin());
   return key;
 }
 
-std::optional<CertificateEntry> ReadCertificate(Reader& in) {
-  CertificateEntry cert;
+std::optional<KeyEntry> ReadKeyV2(Reader& in) {
+  KeyEntry key;
   const uint8_t flags = in.Byte();
-  cert.file = in.Byte();
-  cert.capacity = in.Word();
-  cert.length = in.Word();
-  auto id = in.Counted(kMaxIdBytes);
-  auto label = in.Counted(kMaxLabelBytes);
-  if (flags > kInUse || !id || !label) return std::nullopt;
-  if (cert.length > cert.capacity || (cert.file == 0 && cert.capacity != 0)) return std::nullopt;
-  if (flags == kFree) return CertificateEntry{false, cert.file, cert.capacity, 0, {}, {}};
-  if (cert.file == 0 || cert.length == 0) return std::nullopt;
-  cert.in_use = true;
-  cert.id = std::move(*id);
-  cert.label.assign(label->begin(), label->end());
-  return cert;
+  key.generation = in.Word();
+  const bool names = ReadNames(in, &key.id, &key.label);
+  auto modulus = in.Raw(kModulusBytes);
+  if ((flags & ~(kKeyPrivate | kKeyPublic)) != 0 || !names || modulus.size() != kModulusBytes) return std::nullopt;
+  key.has_private = (flags & kKeyPrivate) != 0;
+  key.has_public = (flags & kKeyPublic) != 0;
+  if (!key.in_use()) return KeyEntry{false, false, key.generation, {}, {}, {}};
+  key.public_record = PublicRecord(modulus);
+  return key;
+}
+
+// What both versions require of a file entry.
+std::optional<FileEntry> CheckFile(FileEntry entry) {
+  if (entry.length > entry.capacity || (entry.file == 0 && (entry.capacity != 0 || entry.private_file)))
+    return std::nullopt;
+  if (entry.file != 0 && (entry.file < kFirstObjectFile || entry.file >= kFirstObjectFile + kFileEntries))
+    return std::nullopt;
+  if (!entry.in_use) return FileEntry{false, FileKind::kCertificate, entry.private_file, entry.file,
+                                      entry.capacity, 0, entry.generation, {}, {}};
+  if (entry.file == 0 || (entry.kind == FileKind::kCertificate && (entry.length == 0 || entry.private_file)))
+    return std::nullopt;
+  return entry;
+}
+
+std::optional<FileEntry> ReadFileV1(Reader& in) {
+  FileEntry entry;
+  const uint8_t flags = in.Byte();
+  entry.file = in.Byte();
+  entry.capacity = in.Word();
+  entry.length = in.Word();
+  if (!ReadNames(in, &entry.id, &entry.label) || flags > kV1InUse) return std::nullopt;
+  entry.in_use = flags == kV1InUse;
+  return CheckFile(std::move(entry));
+}
+
+std::optional<FileEntry> ReadFileV2(Reader& in) {
+  FileEntry entry;
+  const uint8_t flags = in.Byte();
+  entry.file = in.Byte();
+  entry.capacity = in.Word();
+  entry.length = in.Word();
+  entry.generation = in.Word();
+  if (!ReadNames(in, &entry.id, &entry.label) || (flags & ~(kFileInUse | kFileData | kFilePrivate)) != 0)
+    return std::nullopt;
+  entry.in_use = (flags & kFileInUse) != 0;
+  entry.kind = (flags & kFileData) != 0 ? FileKind::kData : FileKind::kCertificate;
+  entry.private_file = (flags & kFilePrivate) != 0;
+  return CheckFile(std::move(entry));
+}
+
+template <class Entries, class ReadOne>
+bool ReadEntries(Reader& in, Entries& entries, ReadOne read) {
+  for (auto& entry : entries) {
+    auto decoded = read(in);
+    if (!decoded) return false;
+    entry = std::move(*decoded);
+  }
+  return true;
+}
+
+void WriteKey(Writer& out, const KeyEntry& key) {
+  out.Byte(static_cast<uint8_t>((key.has_private ? kKeyPrivate : 0) | (key.has_public ? kKeyPublic : 0)));
+  out.Word(key.generation);
+  out.Counted(key.in_use() ? std::span<const uint8_t>(key.id) : std::span<const uint8_t>(), kMaxIdBytes);
+  out.Counted(key.in_use() ? Bytes(key.label) : std::span<const uint8_t>(), kMaxLabelBytes);
+  const std::array<uint8_t, kPublicRecordBytes> none{};
+  out.Raw(RecordModulus(key.in_use() ? key.public_record : none));
+}
+
+void WriteFile(Writer& out, const FileEntry& entry) {
+  uint8_t flags = entry.private_file ? kFilePrivate : 0;
+  if (entry.in_use) flags |= kFileInUse | (entry.kind == FileKind::kData ? kFileData : 0);
+  out.Byte(flags);
+  out.Byte(entry.file);
+  out.Word(entry.capacity);
+  out.Word(entry.in_use ? entry.length : 0);
+  out.Word(entry.generation);
+  out.Counted(entry.in_use ? std::span<const uint8_t>(entry.id) : std::span<const uint8_t>(), kMaxIdBytes);
+  out.Counted(entry.in_use ? Bytes(entry.label) : std::span<const uint8_t>(), kMaxLabelBytes);
 }
 
 }  // namespace
@@ -123,35 +238,26 @@ std::optional<CertificateEntry> ReadCertificate(Reader& in) {
 std::vector<uint8_t> EncodeDirectory(const TokenDirectory& directory) {
   Writer out;
   out.Raw(kMagic);
-  out.Byte(kVersion);
+  out.Byte(kVersion2);
   out.Padded(directory.label, kTokenLabelBytes);
   out.Padded(directory.serial, kSerialBytes);
-  for (const KeyEntry& key : directory.keys) {
-    out.Byte(key.in_use ? kInUse : kFree);
-    out.Counted(key.in_use ? std::span<const uint8_t>(key.id) : std::span<const uint8_t>(), kMaxIdBytes);
-    out.Counted(key.in_use ? Bytes(key.label) : std::span<const uint8_t>(), kMaxLabelBytes);
-    std::array<uint8_t, kPublicRecordBytes> none{};
-    out.Raw(key.in_use ? key.public_record : none);
-  }
-  for (const CertificateEntry& cert : directory.certificates) {
-    out.Byte(cert.in_use ? kInUse : kFree);
-    out.Byte(cert.file);
-    out.Word(cert.capacity);
-    out.Word(cert.in_use ? cert.length : 0);
-    out.Counted(cert.in_use ? std::span<const uint8_t>(cert.id) : std::span<const uint8_t>(), kMaxIdBytes);
-    out.Counted(cert.in_use ? Bytes(cert.label) : std::span<const uint8_t>(), kMaxLabelBytes);
-  }
+  out.Long(directory.changes.value_or(0));
+  for (const KeyEntry& key : directory.keys) WriteKey(out, key);
+  for (const FileEntry& entry : directory.files) WriteFile(out, entry);
   return out.Take();
 }
 
 std::optional<DirectoryHeader> DecodeDirectoryHeader(std::span<const uint8_t> bytes) {
-  if (bytes.size() < kDirectoryHeaderBytes) return std::nullopt;
   Reader in(bytes);
-  if (!std::equal(std::begin(kMagic), std::end(kMagic), in.Raw(sizeof kMagic).begin())) return std::nullopt;
-  if (in.Byte() != kVersion) return std::nullopt;
+  if (!std::equal(std::begin(kMagic), std::end(kMagic), in.Raw(sizeof kMagic).begin()) || in.Short())
+    return std::nullopt;
+  const uint8_t version = in.Byte();
+  if (version != kVersion1 && version != kVersion2) return std::nullopt;
   DirectoryHeader header;
   header.label = in.Padded(kTokenLabelBytes);
   header.serial = in.Padded(kSerialBytes);
+  if (version == kVersion2) header.changes = in.Long();
+  if (in.Short()) return std::nullopt;
   return header;
 }
 
@@ -162,34 +268,53 @@ std::optional<TokenDirectory> DecodeDirectory(std::span<const uint8_t> bytes) {
   TokenDirectory directory;
   directory.label = std::move(header->label);
   directory.serial = std::move(header->serial);
-  Reader in(bytes.subspan(kDirectoryHeaderBytes));
-  for (KeyEntry& key : directory.keys) {
-    auto entry = ReadKey(in);
-    if (!entry) return std::nullopt;
-    key = std::move(*entry);
-  }
-  for (CertificateEntry& cert : directory.certificates) {
-    auto entry = ReadCertificate(in);
-    if (!entry) return std::nullopt;
-    cert = std::move(*entry);
-  }
+  directory.changes = header->changes;
+  const bool v2 = header->changes.has_value();
+  Reader in(bytes.subspan(v2 ? kDirectoryHeaderBytes : kV1HeaderBytes));
+  const bool keys = v2 ? ReadEntries(in, directory.keys, ReadKeyV2) : ReadEntries(in, directory.keys, ReadKeyV1);
+  const bool files =
+      keys && (v2 ? ReadEntries(in, directory.files, ReadFileV2) : ReadEntries(in, directory.files, ReadFileV1));
+  if (!files || in.Short()) return std::nullopt;
   return directory;
 }
 
 std::array<uint8_t, kPublicRecordBytes> PublicRecord(std::span<const uint8_t> modulus) {
   std::array<uint8_t, kPublicRecordBytes> record{};
   auto at = std::copy(std::begin(kRecordPrefix), std::end(kRecordPrefix), record.begin());
-  at = std::copy_n(modulus.begin(), std::min<std::size_t>(modulus.size(), 128), at);
-  std::copy(std::begin(kRecordExponent), std::end(kRecordExponent), at);
+  at = std::copy_n(modulus.begin(), std::min(modulus.size(), kModulusBytes), at);
+  std::copy(std::begin(kRecordExponent), std::end(kRecordExponent), record.end() - sizeof kRecordExponent);
   return record;
 }
 
 std::span<const uint8_t> RecordModulus(const std::array<uint8_t, kPublicRecordBytes>& record) {
-  return std::span<const uint8_t>(record).subspan(sizeof kRecordPrefix, 128);
+  return std::span<const uint8_t>(record).subspan(sizeof kRecordPrefix, kModulusBytes);
 }
 
 std::span<const uint8_t> RecordExponent(const std::array<uint8_t, kPublicRecordBytes>& record) {
   return std::span<const uint8_t>(record).last(3);
+}
+
+std::vector<uint8_t> EncodeData(const DataContent& data) {
+  Writer out;
+  out.Byte(static_cast<uint8_t>(data.application.size()));
+  out.Raw(data.application);
+  out.Byte(static_cast<uint8_t>(data.object_id.size()));
+  out.Raw(data.object_id);
+  out.Raw(data.value);
+  return out.Take();
+}
+
+std::optional<DataContent> DecodeData(std::span<const uint8_t> bytes) {
+  Reader in(bytes);
+  DataContent data;
+  auto application = in.Raw(in.Byte());
+  auto object_id = in.Raw(in.Byte());
+  if (in.Short()) return std::nullopt;
+  data.application.assign(application.begin(), application.end());
+  data.object_id.assign(object_id.begin(), object_id.end());
+  const std::size_t used = 2 + application.size() + object_id.size();
+  data.value.assign(bytes.begin() + static_cast<std::ptrdiff_t>(used), bytes.end());
+  return data;
 }
 
 }  // namespace tarnwick::pkcs11

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_exports fuzz_card fuzz_der)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_exports fuzz_card fuzz_der fuzz_directory)
 
 ./scripts/install-deps.sh clang libclang-rt-14-dev
 cmake --preset fuzz >/dev/null

@@ -1,6 +1,8 @@
 // The default profile of a fresh card (docs/virtual-card.md lists it).
 #include "profile.h"
 
+#include <openssl/rand.h>
+
 #include "access.h"
 
 namespace tarnwick::vcard {
@@ -45,6 +47,14 @@ std::array<uint8_t, N> Ascii(const char (&text)[N + 1]) {
   return out;
 }
 
+// The card's serial number, drawn when the card is made: readable by
+// anyone, changed by nobody. Left zero (no serial) if the draw fails.
+File Identity() {
+  File f = Transparent(0x0003, 8, kAlways, kNever);
+  if (RAND_bytes(f.body.data(), static_cast<int>(f.body.size())) != 1) f.body.assign(f.body.size(), 0x00);
+  return f;
+}
+
 Passphrase CardholderPassphrase() {
   Passphrase p;
   p.value = Ascii<8>("12345678");
@@ -61,6 +71,7 @@ Persistent DefaultProfile() {
   card.files.push_back(Directory(kMasterFile, kNoParent, kAlways, AfterPassphrase(0x01)));
   card.files.push_back(Transparent(0x0001, 32768, kAlways, kAlways));
   card.files.push_back(Records(0x0002, 2, 32, 250));
+  card.files.push_back(Identity());
   card.files.push_back(Transparent(0x0004, 64, kAlways, AfterPassphrase(0x01)));
   card.files.push_back(Transparent(0x0005, 64, kAlways, AfterExternalAuth(0x01)));
   card.files.push_back(Transparent(0x0010, 256, kAlways, kAlways));

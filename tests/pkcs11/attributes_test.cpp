@@ -9,7 +9,7 @@
 namespace tarnwick::pkcs11 {
 namespace {
 
-KeyEntry Key() { return {true, {0x42}, "card key", PublicRecord(std::vector<uint8_t>(128, 0xC3))}; }
+KeyEntry Key() { return {true, true, 1, {0x42}, "card key", PublicRecord(std::vector<uint8_t>(128, 0xC3))}; }
 
 TEST(Attributes, GetAttributeValueRules) {
   const AttributeSet key = PrivateKeyAttributes(Key());

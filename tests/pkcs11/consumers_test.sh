@@ -57,6 +57,26 @@ case $case_name in
     refuse 'TARNWICK_PKCS11_DRIVER' env TARNWICK_PKCS11_DRIVER=parallel pkcs11-tool --module "$module" -L
     ;;
   login)
+    # A PIN longer than the card holds is wrong but costs no try.
+    refuse 'CKR_PIN_INCORRECT' tool --login --pin 123456789012 -O
+    out=$(tool -T); grep -q 'count low' <<<"$out" && fail "a too-long PIN cost a try: $out"
+    # Unlocking outside a login spends a try of the code, never of the PIN.
+    refuse 'CKR_PIN_INCORRECT' tool --unlock-pin --puk 00000000 --new-pin "$pin"
+    out=$(tool -T); grep -q 'count low' <<<"$out" && fail "a wrong unblocking code cost a PIN try: $out"
+    # The card tells the code's tries only when the code is used, so the
+    # token's SO flags show what this process saw.
+    /usr/bin/python3 - "$module" <<'PY' || fail "SO PIN flags"
+import sys, PyKCS11 as P
+lib = P.PyKCS11Lib(); lib.load(sys.argv[1])
+slot = lib.getSlotList(tokenPresent=True)[0]
+s = lib.openSession(slot, P.CKF_SERIAL_SESSION | P.CKF_RW_SESSION)
+try:
+    s.setPin("00000000", "12345678")
+    sys.exit("a wrong unblocking code was taken")
+except P.PyKCS11Error as e:
+    assert e.value == P.CKR_PIN_INCORRECT, e
+assert lib.getTokenInfo(slot).flags & P.CKF_SO_PIN_COUNT_LOW, "no CKF_SO_PIN_COUNT_LOW"
+PY
     refuse 'CKR_PIN_INCORRECT' tool --login --pin 00000000 -O
     expect 'count low' tool -T
     expect 'Private Key Object|^Using slot' tool --login --pin "$pin" -O
@@ -70,9 +90,11 @@ case $case_name in
     refuse 'CKR_PIN_INCORRECT' tool --login --login-type so --so-pin 00000000 --init-pin --new-pin "$pin"
     expect 'successfully' tool --login --login-type so --so-pin "$puk" --init-pin --new-pin "$pin"
     expect '^Using slot' tool --login --pin "$pin" -O
+    expect 'PIN successfully changed' tool --unlock-pin --puk "$puk" --new-pin 55556666
+    expect '^Using slot' tool --login --pin 55556666 -O
     ;;
   keys)
-    refuse 'CKR_ATTRIBUTE_VALUE_INVALID' tool --login --pin "$pin" -k --key-type rsa:2048 --id 01
+    refuse 'CKR_KEY_SIZE_RANGE' tool --login --pin "$pin" -k --key-type rsa:2048 --id 01
     expect 'Key pair generated' keygen 01
     expect 'RSA 1024 bits' tool -O --type pubkey
     # The private key is the user's: not seen, and not usable, without login.
@@ -103,9 +125,21 @@ s.setAttributeValue(key, [(P.CKA_LABEL, "renamed"), (P.CKA_ID, (7,))])
 pub = s.findObjects([(P.CKA_CLASS, P.CKO_PUBLIC_KEY), (P.CKA_ID, (7,))])
 assert s.getAttributeValue(pub[0], [P.CKA_LABEL]) == ["renamed"]
 refused(P.CKR_ATTRIBUTE_READ_ONLY, s.setAttributeValue, key, [(P.CKA_SIGN, False)])
+# The pair's objects go one by one: the private key outlives its public key,
+# and a handle never names the pair generated later in the same slot.
+s.destroyObject(pub[0])
+assert not s.findObjects([(P.CKA_CLASS, P.CKO_PUBLIC_KEY), (P.CKA_ID, (7,))])
+s.sign(key, b"data", P.Mechanism(P.CKM_SHA256_RSA_PKCS))
+s.destroyObject(key)
+refused(P.CKR_KEY_HANDLE_INVALID, s.sign, key, b"data", P.Mechanism(P.CKM_SHA256_RSA_PKCS))
+again = s.generateKeyPair([(P.CKA_ID, (8,))], [(P.CKA_ID, (8,))])
+assert key not in again and pub[0] not in again
+refused(P.CKR_OBJECT_HANDLE_INVALID, s.getAttributeValue, key, [P.CKA_LABEL])
+s.destroyObject(again[1])
 PY
-    expect '' tool --login --pin "$pin" --delete-object --type privkey --id 07
-    out=$(tool -O); grep -q 'Public Key Object' <<<"$out" && fail "key pair left after destroy: $out"
+    # The public key left behind still verifies and encrypts on the host.
+    expect 'Public Key Object' tool -O --id 08
+    expect '' tool --login --pin "$pin" --delete-object --type pubkey --id 08
     # Four key slots: the fifth generation finds no room.
     for id in 11 12 13 14; do keygen $id >/dev/null || fail "generation $id"; done
     refuse 'CKR_DEVICE_MEMORY' keygen 15
@@ -190,6 +224,35 @@ CONF
     expect 'Created certificate' tool --login --pin "$pin" -w "$work/cert.der" --type cert --id 02 --label again
     tool -r --type cert --id 02 -o "$work/again.der" >/dev/null
     cmp "$work/cert.der" "$work/again.der" || fail "the certificate stored again differs"
+    ;;
+  data)
+    # Data objects in card files: a public one anyone reads, a private one
+    # only the logged-in user sees.
+    echo "public note" >"$work/note"
+    echo "private note" >"$work/secret"
+    expect 'Created Data Object' tool --login --pin "$pin" --write-object "$work/note" --type data --label note \
+      --application-label notes --application-id 1.2.3.4
+    expect 'Created Data Object' tool --login --pin "$pin" --write-object "$work/secret" --type data --label secret \
+      --private
+    tool --read-object --type data --label note -o "$work/back" >/dev/null
+    cmp "$work/note" "$work/back" || fail "the data object read back differs"
+    expect "application: +'notes'" tool -O --type data
+    out=$(tool -O --type data); grep -q secret <<<"$out" && fail "private data seen without login: $out"
+    tool --login --pin "$pin" --read-object --type data --label secret -o "$work/back" >/dev/null
+    cmp "$work/secret" "$work/back" || fail "the private data object read back differs"
+    expect '' tool --login --pin "$pin" --delete-object --type data --label note
+    out=$(tool -O --type data); grep -q note <<<"$out" && fail "data object left after destroy: $out"
+    # The token's identity: its own serial number from the start, a label
+    # made from it, and the same after a login and a write.
+    token=$(serial)
+    [ "$token" != 0000000000000000 ] || fail "no serial number on a fresh card"
+    expect "token label +: Tarnwick $token" tool -T
+    keygen 01 >/dev/null
+    [ "$(serial)" = "$token" ] || fail "the serial number changed"
+    # The debug log: a line per call, never the PIN.
+    TARNWICK_PKCS11_DEBUG=$work/debug.log tool --login --pin "$pin" -O >/dev/null
+    grep -q '^tarnwick-pkcs11: C_Login CKR_OK (0x00000000) sw 9000$' "$work/debug.log" || fail "no C_Login line"
+    grep -q "$pin" "$work/debug.log" && fail "the PIN is in the debug log"
     ;;
   *)
     fail "unknown case $case_name"
