@@ -2,17 +2,42 @@
 #include "vcard_backend.h"
 
 #include <array>
+#include <random>
 
 namespace tarnwick::skorra {
 namespace {
 
 constexpr int kPortCount = 4;
 
+using Serial = std::array<uint8_t, 8>;
+
+// A card in memory is a new card in every process: it draws its number.
+Serial DrawnSerial() {
+  std::random_device source;
+  Serial serial{};
+  for (uint8_t& byte : serial) byte = static_cast<uint8_t>(source());
+  return serial;
+}
+
+// A card kept in a file is born when its file is first written, and it may
+// be listed by several processes before that; its number comes from where it
+// lives (FNV-1a of the absolute path), so every process sees the same one
+// and nothing needs writing to keep it.
+Serial SerialOfPath(const std::filesystem::path& path) {
+  uint64_t hash = 0xCBF29CE484222325ULL;
+  for (const char c : std::filesystem::absolute(path).string()) {
+    hash = (hash ^ static_cast<uint8_t>(c)) * 0x100000001B3ULL;
+  }
+  Serial serial{};
+  for (std::size_t i = 0; i < serial.size(); ++i) serial[i] = static_cast<uint8_t>(hash >> (56 - 8 * i));
+  return serial;
+}
+
 // Each slot is touched only by its own port, under that port's lock.
 std::optional<vcard::Card>& MemoryCard(int port_number) {
   static std::array<std::optional<vcard::Card>, kPortCount> cards;
   auto& card = cards[static_cast<std::size_t>(port_number - 1)];
-  if (!card) card.emplace();
+  if (!card) card.emplace(vcard::CardOptions{.serial = DrawnSerial()});
   return card;
 }
 
@@ -37,7 +62,7 @@ std::unique_ptr<VirtualCardBackend> VirtualCardBackend::FromStore(ImageStore sto
     return nullptr;
   }
   if (loaded.outcome == ImageStore::Outcome::kMissing) {
-    vcard::Card fresh;
+    vcard::Card fresh(vcard::CardOptions{.serial = SerialOfPath(store.path())});
     std::vector<uint8_t> image = fresh.SaveImage();
     return std::unique_ptr<VirtualCardBackend>(
         new VirtualCardBackend(std::move(fresh), std::move(store), std::move(*lock), std::move(image), false));

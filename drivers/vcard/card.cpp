@@ -14,10 +14,7 @@ struct Card::State : CardState {};
 
 Card::Card(CardOptions options) : state_(std::make_unique<State>()) {
   state_->options = options;
-  state_->card = DefaultProfile();
-  // Born with a serial number of its own: a card kept in a file is saved at
-  // its first command, so the number stays.
-  state_->changed = true;
+  state_->card = DefaultProfile(options.serial);
 }
 
 Card::Card(std::unique_ptr<State> state) : state_(std::move(state)) {}

@@ -3,6 +3,7 @@
 // saved to and restored from a byte image.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -36,6 +37,9 @@ struct CardOptions {
   // Null: a fresh RSA-1024 key each time, as a card makes it. Harnesses that
   // send thousands of generations a second give a cheaper source.
   KeyPairSource key_pair_source = nullptr;
+  // The serial number a fresh card is born with, in EF 0003; a card made
+  // without one has no EF 0003.
+  std::optional<std::array<uint8_t, 8>> serial = std::nullopt;
 };
 
 class Card {

@@ -1,8 +1,6 @@
 // The default profile of a fresh card (docs/virtual-card.md lists it).
 #include "profile.h"
 
-#include <openssl/rand.h>
-
 #include "access.h"
 
 namespace tarnwick::vcard {
@@ -47,11 +45,10 @@ std::array<uint8_t, N> Ascii(const char (&text)[N + 1]) {
   return out;
 }
 
-// The card's serial number, drawn when the card is made: readable by
-// anyone, changed by nobody. Left zero (no serial) if the draw fails.
-File Identity() {
+// The card's serial number: readable by anyone, changed by nobody.
+File Identity(const std::array<uint8_t, 8>& serial) {
   File f = Transparent(0x0003, 8, kAlways, kNever);
-  if (RAND_bytes(f.body.data(), static_cast<int>(f.body.size())) != 1) f.body.assign(f.body.size(), 0x00);
+  f.body.assign(serial.begin(), serial.end());
   return f;
 }
 
@@ -66,15 +63,15 @@ Passphrase CardholderPassphrase() {
 
 }  // namespace
 
-Persistent DefaultProfile() {
+Persistent DefaultProfile(const std::optional<std::array<uint8_t, 8>>& serial) {
   Persistent card;
   card.files.push_back(Directory(kMasterFile, kNoParent, kAlways, AfterPassphrase(0x01)));
   card.files.push_back(Transparent(0x0001, 32768, kAlways, kAlways));
   card.files.push_back(Records(0x0002, 2, 32, 250));
-  card.files.push_back(Identity());
   card.files.push_back(Transparent(0x0004, 64, kAlways, AfterPassphrase(0x01)));
   card.files.push_back(Transparent(0x0005, 64, kAlways, AfterExternalAuth(0x01)));
   card.files.push_back(Transparent(0x0010, 256, kAlways, kAlways));
+  if (serial) card.files.push_back(Identity(*serial));
   card.key_write_ac = AfterPassphrase(0x01);
   card.passphrases[0x01] = CardholderPassphrase();
   card.keys[0x01] =
