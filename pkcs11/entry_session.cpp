@@ -175,11 +175,16 @@ CK_RV C_SetPIN(CK_SESSION_HANDLE handle, CK_UTF8CHAR_PTR old_pin, CK_ULONG old_l
     if (!IsReadWrite(session)) return CKR_SESSION_READ_ONLY;
     // The card keeps no way to change its unblocking code.
     if (slot.login == Login::kSecurityOfficer) return CKR_FUNCTION_NOT_SUPPORTED;
-    // Outside a login the old value is the unblocking code, as
-    // `pkcs11-tool --unlock-pin --puk` sends it: a wrong one then costs a
-    // try of the code, never of the PIN. The user changes the PIN logged in.
-    if (slot.login == Login::kNone)
-      return UnblockUserPin(slot, PinBytes(old_pin, old_length), PinBytes(new_pin, new_length));
+    // Outside a login the standard makes this a change of the user PIN. A
+    // blocked PIN cannot be changed with itself, so there the old value is
+    // the unblocking code, as `pkcs11-tool --unlock-pin --puk` sends it: a
+    // wrong one costs a try of the code, never of the PIN.
+    if (slot.login == Login::kNone) {
+      PinState state;
+      const CK_RV rv = CardResult(slot.card().ReadPinState(state));
+      if (rv != CKR_OK) return rv;
+      if (state.blocked) return UnblockUserPin(slot, PinBytes(old_pin, old_length), PinBytes(new_pin, new_length));
+    }
     return ChangeUserPin(slot, PinBytes(old_pin, old_length), PinBytes(new_pin, new_length));
   });
 }

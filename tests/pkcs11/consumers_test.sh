@@ -60,23 +60,6 @@ case $case_name in
     # A PIN longer than the card holds is wrong but costs no try.
     refuse 'CKR_PIN_INCORRECT' tool --login --pin 123456789012 -O
     out=$(tool -T); grep -q 'count low' <<<"$out" && fail "a too-long PIN cost a try: $out"
-    # Unlocking outside a login spends a try of the code, never of the PIN.
-    refuse 'CKR_PIN_INCORRECT' tool --unlock-pin --puk 00000000 --new-pin "$pin"
-    out=$(tool -T); grep -q 'count low' <<<"$out" && fail "a wrong unblocking code cost a PIN try: $out"
-    # The card tells the code's tries only when the code is used, so the
-    # token's SO flags show what this process saw.
-    /usr/bin/python3 - "$module" <<'PY' || fail "SO PIN flags"
-import sys, PyKCS11 as P
-lib = P.PyKCS11Lib(); lib.load(sys.argv[1])
-slot = lib.getSlotList(tokenPresent=True)[0]
-s = lib.openSession(slot, P.CKF_SERIAL_SESSION | P.CKF_RW_SESSION)
-try:
-    s.setPin("00000000", "12345678")
-    sys.exit("a wrong unblocking code was taken")
-except P.PyKCS11Error as e:
-    assert e.value == P.CKR_PIN_INCORRECT, e
-assert lib.getTokenInfo(slot).flags & P.CKF_SO_PIN_COUNT_LOW, "no CKF_SO_PIN_COUNT_LOW"
-PY
     refuse 'CKR_PIN_INCORRECT' tool --login --pin 00000000 -O
     expect 'count low' tool -T
     expect 'Private Key Object|^Using slot' tool --login --pin "$pin" -O
@@ -87,10 +70,31 @@ PY
     refuse 'CKR_PIN_INCORRECT' tool --login --pin 00000000 -O
     refuse 'CKR_PIN_LOCKED' tool --login --pin 11112222 -O
     expect 'user PIN locked' tool -T
+    # Outside a login a blocked PIN is unblocked with the code; a wrong code
+    # costs a try of the code, which the SO flags then show.
+    refuse 'CKR_PIN_INCORRECT' tool --unlock-pin --puk 00000000 --new-pin "$pin"
+    # The card tells the code's tries only when the code is used, so the
+    # token's SO flags show what this process saw.
+    /usr/bin/python3 - "$module" <<'PY' || fail "SO PIN flags"
+import sys, PyKCS11 as P
+lib = P.PyKCS11Lib(); lib.load(sys.argv[1])
+slot = lib.getSlotList(tokenPresent=True)[0]
+s = lib.openSession(slot, P.CKF_SERIAL_SESSION | P.CKF_RW_SESSION)
+try:
+    s.setPin("00000001", "12345678")
+    sys.exit("a wrong unblocking code was taken")
+except P.PyKCS11Error as e:
+    assert e.value == P.CKR_PIN_INCORRECT, e
+flags = lib.getTokenInfo(slot).flags
+assert flags & P.CKF_USER_PIN_LOCKED, "the PIN came unblocked"
+assert flags & P.CKF_SO_PIN_COUNT_LOW, "no CKF_SO_PIN_COUNT_LOW"
+PY
+    expect 'PIN successfully changed' tool --unlock-pin --puk "$puk" --new-pin 11112222
     refuse 'CKR_PIN_INCORRECT' tool --login --login-type so --so-pin 00000000 --init-pin --new-pin "$pin"
     expect 'successfully' tool --login --login-type so --so-pin "$puk" --init-pin --new-pin "$pin"
     expect '^Using slot' tool --login --pin "$pin" -O
-    expect 'PIN successfully changed' tool --unlock-pin --puk "$puk" --new-pin 55556666
+    # Outside a login a usable PIN is changed with itself, as the standard says.
+    expect 'PIN successfully changed' tool --change-pin --pin "$pin" --new-pin 55556666
     expect '^Using slot' tool --login --pin 55556666 -O
     ;;
   keys)
