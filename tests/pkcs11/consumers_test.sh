@@ -193,6 +193,22 @@ CONF
     tool -r --type cert --id 02 -o "$work/again.der" >/dev/null
     cmp "$work/cert.der" "$work/again.der" || fail "the certificate stored again differs"
     ;;
+  home)
+    # Without SKORRA_VCARD_DIR the cards live in the user's data folder.
+    unset SKORRA_VCARD_DIR XDG_DATA_HOME
+    export HOME=$work/home
+    cards=$HOME/.local/share/tarnwick/cards
+    expect 'Key pair generated' keygen 01
+    expect 'label: +key01' tool -O --type pubkey
+    [ "$(stat -c %a "$cards")" = 700 ] || fail "card folder mode $(stat -c %a "$cards")"
+    out=$(tool -L); grep -q 'in memory' <<<"$out" && fail "cards said to be in memory: $out"
+    XDG_DATA_HOME=$work/xdg keygen 02 >/dev/null
+    [ -e "$work/xdg/tarnwick/cards/card1.img" ] || fail "XDG_DATA_HOME not used"
+    # A linked folder is refused; no home at all: the cards stay in memory, and say so.
+    mkdir -p "$work/other/tarnwick" && ln -s "$cards" "$work/other/tarnwick/cards"
+    expect 'a link, not a directory' env XDG_DATA_HOME="$work/other" pkcs11-tool --module "$module" -L
+    expect 'COM1 \(virtual card, in memory\)' env -u HOME pkcs11-tool --module "$module" -L
+    ;;
   *)
     fail "unknown case $case_name"
     ;;
