@@ -119,6 +119,17 @@ CK_RV Deliver(Operation& op, const Bytes& result, CK_BYTE_PTR out, CK_ULONG_PTR 
   return CKR_OK;
 }
 
+// The first data call decides whether the operation is single- or
+// multi-part; a call of the other kind answers CKR_OPERATION_ACTIVE (and,
+// like every failure, ends the operation). CKM_RSA_PKCS hashes nothing on
+// the host and takes its data in one part only.
+CK_RV Decide(Operation& op, Parts parts) {
+  if (parts == Parts::kMulti && !op.hash) return CKR_FUNCTION_NOT_SUPPORTED;
+  if (op.parts != Parts::kUndecided && op.parts != parts) return CKR_OPERATION_ACTIVE;
+  op.parts = parts;
+  return CKR_OK;
+}
+
 // Ends the operation unless the call only asked for the size or gave too
 // small a buffer.
 template <class F>
@@ -145,6 +156,7 @@ CK_RV C_Sign(CK_SESSION_HANDLE handle, CK_BYTE_PTR data, CK_ULONG length, CK_BYT
              CK_ULONG_PTR signature_length) {
   return WithOperation(handle, &Session::sign, [&](Slot& slot, Operation& op) {
     return Ending(op, [&]() -> CK_RV {
+      if (const CK_RV rv = Decide(op, Parts::kSingle); rv != CKR_OK) return rv;
       if (auto answer = NoRoom(signature, signature_length, kModulusBytes)) return *answer;
       const CK_RV rv = Feed(op, data, length);
       return rv != CKR_OK ? rv : FinishSign(slot, op, signature, signature_length);
@@ -153,13 +165,18 @@ CK_RV C_Sign(CK_SESSION_HANDLE handle, CK_BYTE_PTR data, CK_ULONG length, CK_BYT
 }
 
 CK_RV C_SignUpdate(CK_SESSION_HANDLE handle, CK_BYTE_PTR part, CK_ULONG length) {
-  return WithOperation(handle, &Session::sign,
-                       [&](Slot&, Operation& op) { return Ending(op, [&] { return Feed(op, part, length); }); });
+  return WithOperation(handle, &Session::sign, [&](Slot&, Operation& op) {
+    return Ending(op, [&] {
+      const CK_RV rv = Decide(op, Parts::kMulti);
+      return rv != CKR_OK ? rv : Feed(op, part, length);
+    });
+  });
 }
 
 CK_RV C_SignFinal(CK_SESSION_HANDLE handle, CK_BYTE_PTR signature, CK_ULONG_PTR signature_length) {
   return WithOperation(handle, &Session::sign, [&](Slot& slot, Operation& op) {
     return Ending(op, [&]() -> CK_RV {
+      if (const CK_RV rv = Decide(op, Parts::kMulti); rv != CKR_OK) return rv;
       if (auto answer = NoRoom(signature, signature_length, kModulusBytes)) return *answer;
       return FinishSign(slot, op, signature, signature_length);
     });
@@ -175,7 +192,8 @@ CK_RV C_VerifyInit(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR mechanism, CK_OBJE
 CK_RV C_Verify(CK_SESSION_HANDLE handle, CK_BYTE_PTR data, CK_ULONG length, CK_BYTE_PTR signature,
                CK_ULONG signature_length) {
   return WithOperation(handle, &Session::verify, [&](Slot& slot, Operation& op) {
-    const CK_RV rv = Feed(op, data, length);
+    CK_RV rv = Decide(op, Parts::kSingle);
+    if (rv == CKR_OK) rv = Feed(op, data, length);
     if (rv != CKR_OK) {
       End(op);
       return rv;
@@ -185,12 +203,20 @@ CK_RV C_Verify(CK_SESSION_HANDLE handle, CK_BYTE_PTR data, CK_ULONG length, CK_B
 }
 
 CK_RV C_VerifyUpdate(CK_SESSION_HANDLE handle, CK_BYTE_PTR part, CK_ULONG length) {
-  return WithOperation(handle, &Session::verify,
-                       [&](Slot&, Operation& op) { return Ending(op, [&] { return Feed(op, part, length); }); });
+  return WithOperation(handle, &Session::verify, [&](Slot&, Operation& op) {
+    return Ending(op, [&] {
+      const CK_RV rv = Decide(op, Parts::kMulti);
+      return rv != CKR_OK ? rv : Feed(op, part, length);
+    });
+  });
 }
 
 CK_RV C_VerifyFinal(CK_SESSION_HANDLE handle, CK_BYTE_PTR signature, CK_ULONG signature_length) {
   return WithOperation(handle, &Session::verify, [&](Slot& slot, Operation& op) {
+    if (const CK_RV rv = Decide(op, Parts::kMulti); rv != CKR_OK) {
+      End(op);
+      return rv;
+    }
     return FinishVerify(slot, op, signature, signature_length);
   });
 }
@@ -250,6 +276,7 @@ CK_RV C_Digest(CK_SESSION_HANDLE handle, CK_BYTE_PTR data, CK_ULONG length, CK_B
                CK_ULONG_PTR out_length) {
   return WithOperation(handle, &Session::digest, [&](Slot&, Operation& op) {
     return Ending(op, [&]() -> CK_RV {
+      if (const CK_RV rv = Decide(op, Parts::kSingle); rv != CKR_OK) return rv;
       if (auto answer = NoRoom(out, out_length, op.hash->Size())) return *answer;
       CK_RV rv = Feed(op, data, length);
       auto digest = rv == CKR_OK ? op.hash->Final() : std::nullopt;
@@ -259,13 +286,18 @@ CK_RV C_Digest(CK_SESSION_HANDLE handle, CK_BYTE_PTR data, CK_ULONG length, CK_B
 }
 
 CK_RV C_DigestUpdate(CK_SESSION_HANDLE handle, CK_BYTE_PTR part, CK_ULONG length) {
-  return WithOperation(handle, &Session::digest,
-                       [&](Slot&, Operation& op) { return Ending(op, [&] { return Feed(op, part, length); }); });
+  return WithOperation(handle, &Session::digest, [&](Slot&, Operation& op) {
+    return Ending(op, [&] {
+      const CK_RV rv = Decide(op, Parts::kMulti);
+      return rv != CKR_OK ? rv : Feed(op, part, length);
+    });
+  });
 }
 
 CK_RV C_DigestFinal(CK_SESSION_HANDLE handle, CK_BYTE_PTR out, CK_ULONG_PTR out_length) {
   return WithOperation(handle, &Session::digest, [&](Slot&, Operation& op) {
     return Ending(op, [&]() -> CK_RV {
+      if (const CK_RV rv = Decide(op, Parts::kMulti); rv != CKR_OK) return rv;
       if (auto answer = NoRoom(out, out_length, op.hash->Size())) return *answer;
       auto digest = op.hash->Final();
       return !digest ? CKR_GENERAL_ERROR : Deliver(op, *digest, out, out_length);
@@ -280,12 +312,45 @@ CK_RV C_GenerateRandom(CK_SESSION_HANDLE handle, CK_BYTE_PTR out, CK_ULONG lengt
   });
 }
 
-CK_RV C_SeedRandom(CK_SESSION_HANDLE handle, CK_BYTE_PTR, CK_ULONG) {
-  return WithSession(handle, [](Slot&, Session&) { return CKR_RANDOM_SEED_NOT_SUPPORTED; });
+// The card's generator takes no seed.
+CK_RV C_SeedRandom(CK_SESSION_HANDLE handle, CK_BYTE_PTR seed, CK_ULONG length) {
+  return WithSession(handle, [&](Slot&, Session&) {
+    return seed == nullptr && length != 0 ? CKR_ARGUMENTS_BAD : CKR_RANDOM_SEED_NOT_SUPPORTED;
+  });
+}
+
+// Only secret keys can be digested, and the card has none.
+CK_RV C_DigestKey(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE key) {
+  return WithSession(handle, [&](Slot& slot, Session& session) -> CK_RV {
+    if (!session.digest.active) return CKR_OPERATION_NOT_INITIALIZED;
+    AttributeSet attributes;
+    const CK_RV rv = ObjectAttributes(slot, key, &attributes);
+    End(session.digest);
+    return rv == CKR_OBJECT_HANDLE_INVALID ? CKR_KEY_HANDLE_INVALID : rv != CKR_OK ? rv : CKR_KEY_INDIGESTIBLE;
+  });
+}
+
+// No mechanism recovers data from a signature.
+CK_RV C_SignRecoverInit(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE) {
+  return WithSession(handle,
+                     [&](Slot&, Session&) { return mechanism == nullptr ? CKR_ARGUMENTS_BAD : CKR_MECHANISM_INVALID; });
+}
+
+CK_RV C_VerifyRecoverInit(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE) {
+  return WithSession(handle,
+                     [&](Slot&, Session&) { return mechanism == nullptr ? CKR_ARGUMENTS_BAD : CKR_MECHANISM_INVALID; });
+}
+
+CK_RV C_SignRecover(CK_SESSION_HANDLE handle, CK_BYTE_PTR, CK_ULONG, CK_BYTE_PTR, CK_ULONG_PTR) {
+  return WithSession(handle, [](Slot&, Session&) { return CKR_OPERATION_NOT_INITIALIZED; });
+}
+
+CK_RV C_VerifyRecover(CK_SESSION_HANDLE handle, CK_BYTE_PTR, CK_ULONG, CK_BYTE_PTR, CK_ULONG_PTR) {
+  return WithSession(handle, [](Slot&, Session&) { return CKR_OPERATION_NOT_INITIALIZED; });
 }
 
 // RSA with PKCS #1 v1.5 encrypts and decrypts in one part only; the card
-// has no recovery or combined operations.
+// has no combined operations.
 #define TW_NOT_SUPPORTED(name, ...)                                                            \
   CK_RV name(CK_SESSION_HANDLE handle, __VA_ARGS__) {                                          \
     return WithSession(handle, [](Slot&, Session&) { return CKR_FUNCTION_NOT_SUPPORTED; });   \
@@ -294,11 +359,6 @@ TW_NOT_SUPPORTED(C_EncryptUpdate, CK_BYTE_PTR, CK_ULONG, CK_BYTE_PTR, CK_ULONG_P
 TW_NOT_SUPPORTED(C_EncryptFinal, CK_BYTE_PTR, CK_ULONG_PTR)
 TW_NOT_SUPPORTED(C_DecryptUpdate, CK_BYTE_PTR, CK_ULONG, CK_BYTE_PTR, CK_ULONG_PTR)
 TW_NOT_SUPPORTED(C_DecryptFinal, CK_BYTE_PTR, CK_ULONG_PTR)
-TW_NOT_SUPPORTED(C_DigestKey, CK_OBJECT_HANDLE)
-TW_NOT_SUPPORTED(C_SignRecoverInit, CK_MECHANISM_PTR, CK_OBJECT_HANDLE)
-TW_NOT_SUPPORTED(C_SignRecover, CK_BYTE_PTR, CK_ULONG, CK_BYTE_PTR, CK_ULONG_PTR)
-TW_NOT_SUPPORTED(C_VerifyRecoverInit, CK_MECHANISM_PTR, CK_OBJECT_HANDLE)
-TW_NOT_SUPPORTED(C_VerifyRecover, CK_BYTE_PTR, CK_ULONG, CK_BYTE_PTR, CK_ULONG_PTR)
 TW_NOT_SUPPORTED(C_DigestEncryptUpdate, CK_BYTE_PTR, CK_ULONG, CK_BYTE_PTR, CK_ULONG_PTR)
 TW_NOT_SUPPORTED(C_DecryptDigestUpdate, CK_BYTE_PTR, CK_ULONG, CK_BYTE_PTR, CK_ULONG_PTR)
 TW_NOT_SUPPORTED(C_SignEncryptUpdate, CK_BYTE_PTR, CK_ULONG, CK_BYTE_PTR, CK_ULONG_PTR)

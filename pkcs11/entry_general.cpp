@@ -102,8 +102,10 @@ CK_RV C_GetSlotInfo(CK_SLOT_ID id, CK_SLOT_INFO_PTR info) {
   return WithSlot(id, [&](Slot& slot) -> CK_RV {
     if (info == nullptr) return CKR_ARGUMENTS_BAD;
     std::memset(info, 0, sizeof *info);
-    const std::string description =
-        "Tarnwick COM" + std::to_string(slot.port()) + (slot.usb() ? " (PC/SC reader)" : " (virtual card)");
+    const char* kind = slot.usb()                          ? " (PC/SC reader)"
+                       : CurrentModule()->cards_in_memory ? " (virtual card, in memory)"
+                                                          : " (virtual card)";
+    const std::string description = "Tarnwick COM" + std::to_string(slot.port()) + kind;
     Fill(info->slotDescription, sizeof info->slotDescription, description);
     Fill(info->manufacturerID, sizeof info->manufacturerID, "Tarnwick");
     info->flags = CKF_REMOVABLE_DEVICE | CKF_HW_SLOT | (slot.Present() ? CKF_TOKEN_PRESENT : 0);

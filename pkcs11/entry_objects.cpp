@@ -7,6 +7,16 @@
 
 using namespace tarnwick::pkcs11;
 
+namespace {
+
+bool AsksForSessionObject(const Template& values) {
+  bool bad = false;
+  auto token = values.GetBool(CKA_TOKEN, &bad);
+  return token && !*token;
+}
+
+}  // namespace
+
 extern "C" {
 
 CK_RV C_CreateObject(CK_SESSION_HANDLE handle, CK_ATTRIBUTE_PTR attributes, CK_ULONG count,
@@ -111,28 +121,45 @@ CK_RV C_GenerateKeyPair(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR mechanism, CK
         !private_values.Valid())
       return CKR_ARGUMENTS_BAD;
     if (mechanism->mechanism != CKM_RSA_PKCS_KEY_PAIR_GEN) return CKR_MECHANISM_INVALID;
+    // The card's key slots outlive every session: no session key pairs.
+    if (AsksForSessionObject(public_values) || AsksForSessionObject(private_values)) return CKR_TEMPLATE_INCONSISTENT;
     const CK_RV rv = MayChangeToken(slot, session);
     return rv != CKR_OK ? rv : GenerateKeyPair(slot, public_values, private_values, public_key, private_key);
   });
 }
 
-CK_RV C_GenerateKey(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR, CK_ATTRIBUTE_PTR, CK_ULONG, CK_OBJECT_HANDLE_PTR) {
-  return WithSession(handle, [](Slot&, Session&) { return CKR_FUNCTION_NOT_SUPPORTED; });
+// The card has no secret keys and no mechanism that generates, wraps,
+// unwraps or derives one: well-formed calls answer CKR_MECHANISM_INVALID.
+CK_RV C_GenerateKey(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR mechanism, CK_ATTRIBUTE_PTR attributes, CK_ULONG count,
+                    CK_OBJECT_HANDLE_PTR key) {
+  return WithSession(handle, [&](Slot&, Session&) {
+    const bool bad = mechanism == nullptr || !Template(attributes, count).Valid() || key == nullptr;
+    return bad ? CKR_ARGUMENTS_BAD : CKR_MECHANISM_INVALID;
+  });
 }
 
-CK_RV C_WrapKey(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR, CK_OBJECT_HANDLE, CK_OBJECT_HANDLE, CK_BYTE_PTR,
-                CK_ULONG_PTR) {
-  return WithSession(handle, [](Slot&, Session&) { return CKR_FUNCTION_NOT_SUPPORTED; });
+CK_RV C_WrapKey(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE, CK_OBJECT_HANDLE, CK_BYTE_PTR,
+                CK_ULONG_PTR wrapped_length) {
+  return WithSession(handle, [&](Slot&, Session&) {
+    return mechanism == nullptr || wrapped_length == nullptr ? CKR_ARGUMENTS_BAD : CKR_MECHANISM_INVALID;
+  });
 }
 
-CK_RV C_UnwrapKey(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR, CK_OBJECT_HANDLE, CK_BYTE_PTR, CK_ULONG,
-                  CK_ATTRIBUTE_PTR, CK_ULONG, CK_OBJECT_HANDLE_PTR) {
-  return WithSession(handle, [](Slot&, Session&) { return CKR_FUNCTION_NOT_SUPPORTED; });
+CK_RV C_UnwrapKey(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE, CK_BYTE_PTR wrapped,
+                  CK_ULONG wrapped_length, CK_ATTRIBUTE_PTR attributes, CK_ULONG count, CK_OBJECT_HANDLE_PTR key) {
+  return WithSession(handle, [&](Slot&, Session&) {
+    const bool bad = mechanism == nullptr || (wrapped == nullptr && wrapped_length != 0) ||
+                     !Template(attributes, count).Valid() || key == nullptr;
+    return bad ? CKR_ARGUMENTS_BAD : CKR_MECHANISM_INVALID;
+  });
 }
 
-CK_RV C_DeriveKey(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR, CK_OBJECT_HANDLE, CK_ATTRIBUTE_PTR, CK_ULONG,
-                  CK_OBJECT_HANDLE_PTR) {
-  return WithSession(handle, [](Slot&, Session&) { return CKR_FUNCTION_NOT_SUPPORTED; });
+CK_RV C_DeriveKey(CK_SESSION_HANDLE handle, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE, CK_ATTRIBUTE_PTR attributes,
+                  CK_ULONG count, CK_OBJECT_HANDLE_PTR key) {
+  return WithSession(handle, [&](Slot&, Session&) {
+    const bool bad = mechanism == nullptr || !Template(attributes, count).Valid() || key == nullptr;
+    return bad ? CKR_ARGUMENTS_BAD : CKR_MECHANISM_INVALID;
+  });
 }
 
 }  // extern "C"

@@ -1,6 +1,10 @@
 // C_Initialize and C_Finalize: binding the driver the environment names,
-// making the four slots, and undoing both.
+// making the four slots, and undoing both. The default driver's virtual
+// cards are kept in the user's card folder unless the environment says
+// otherwise.
 #include "module.h"
+
+#include "card_folder.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +39,12 @@ bool ChooseDriver(bool* usb) {
   return *usb;
 }
 
+// The virtual cards, unless the serial driver was told to use PC/SC.
+bool UsesVirtualCards(bool usb) {
+  const char* backend = std::getenv("SKORRA_BACKEND");
+  return !usb && (backend == nullptr || std::strcmp(backend, "pcsc") != 0);
+}
+
 void CloseInheritedReaders() {
   if (g_inherited == nullptr) return;
   for (auto& slot : g_inherited->slots) slot->card().Close();
@@ -61,12 +71,17 @@ CK_RV InitializeModule(CK_VOID_PTR args) {
       std::fputs("tarnwick-pkcs11: TARNWICK_PKCS11_DRIVER must be serial or usb\n", stderr);
       return CKR_GENERAL_ERROR;
     }
+    // Before InitialLib: the driver reads its folder when a port opens.
+    if (UsesVirtualCards(module->usb_driver)) module->cards_in_memory = KeepVirtualCards() == CardKeeping::kInMemory;
     for (std::size_t i = 0; i < kSlotCount; ++i) {
       auto lock = locks.Make();
       if (!lock) return CKR_CANT_LOCK;
       module->slots[i] = std::make_unique<Slot>(i, module->usb_driver, std::move(lock));
     }
-    if (InitialLib(module->usb_driver ? kUsbDriver : kSerialDriver) != 1) return CKR_DEVICE_ERROR;
+    if (InitialLib(module->usb_driver ? kUsbDriver : kSerialDriver) != 1) {
+      ForgetUserCardFolder();
+      return CKR_DEVICE_ERROR;
+    }
     g_module = module.release();
     return CKR_OK;
   });
@@ -82,6 +97,7 @@ CK_RV FinalizeModule(CK_VOID_PTR reserved) {
     for (auto& slot : module->slots) slot->Forget();
     module.reset();
     FreeLib();
+    ForgetUserCardFolder();
     return CKR_OK;
   });
 }

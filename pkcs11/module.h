@@ -18,6 +18,8 @@ class Module {
  public:
   std::array<std::unique_ptr<Slot>, kSlotCount> slots;
   bool usb_driver = false;
+  // The virtual cards live only as long as the process.
+  bool cards_in_memory = false;
 };
 
 CK_RV InitializeModule(CK_VOID_PTR args);

@@ -24,9 +24,14 @@ constexpr std::size_t kIdentityBytes = kSerialBytes / 2;
 
 enum class Login { kNone, kUser, kSecurityOfficer };
 
+// How an operation is being fed: the first data call decides, and the
+// other kind is then refused.
+enum class Parts { kUndecided, kSingle, kMulti };
+
 // One cryptographic operation in progress in a session.
 struct Operation {
   bool active = false;
+  Parts parts = Parts::kUndecided;
   CK_MECHANISM_TYPE mechanism = 0;
   std::size_t key = 0;  // key slot of the key object
   std::unique_ptr<Hash> hash;

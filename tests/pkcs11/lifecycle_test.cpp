@@ -131,3 +131,85 @@ TEST(Lifecycle, ConcurrentFirstCallsAndSharedSlots) {
 }
 
 }  // namespace
+
+namespace stress {
+
+constexpr CK_SLOT_ID kSlots[] = {1, 2};
+CK_BYTE kPin[] = "12345678";
+
+// A key pair on the slot's card and a session that keeps the token logged
+// in for the whole run: every thread's own login is then already done.
+CK_OBJECT_HANDLE PrepareSlot(CK_SLOT_ID slot, CK_SESSION_HANDLE* keeper) {
+  EXPECT_EQ(C_OpenSession(slot, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr, keeper), CKR_OK);
+  EXPECT_EQ(C_Login(*keeper, CKU_USER, kPin, 8), CKR_OK);
+  CK_MECHANISM generate{CKM_RSA_PKCS_KEY_PAIR_GEN, nullptr, 0};
+  CK_OBJECT_HANDLE public_key = 0, private_key = 0;
+  EXPECT_EQ(C_GenerateKeyPair(*keeper, &generate, nullptr, 0, nullptr, 0, &public_key, &private_key), CKR_OK);
+  return public_key;
+}
+
+// One thread's round: a session of its own, the shared login, a search,
+// a signature checked against the public key, random bytes, the session's
+// state. Returns the number of answers that were not the expected ones.
+int Round(CK_SLOT_ID slot, CK_OBJECT_HANDLE public_key, int salt) {
+  int wrong = 0;
+  auto check = [&](CK_RV got, CK_RV want) { wrong += got != want; };
+  CK_SESSION_HANDLE session = 0;
+  check(C_OpenSession(slot, CKF_SERIAL_SESSION, nullptr, nullptr, &session), CKR_OK);
+  check(C_Login(session, CKU_USER, kPin, 8), CKR_USER_ALREADY_LOGGED_IN);
+  CK_OBJECT_CLASS klass = CKO_PRIVATE_KEY;
+  CK_ATTRIBUTE pattern{CKA_CLASS, &klass, sizeof klass};
+  CK_OBJECT_HANDLE keys[4];
+  CK_ULONG found = 0;
+  check(C_FindObjectsInit(session, &pattern, 1), CKR_OK);
+  check(C_FindObjects(session, keys, 4, &found), CKR_OK);
+  check(C_FindObjectsFinal(session), CKR_OK);
+  wrong += found != 1;
+  CK_MECHANISM mechanism{CKM_SHA256_RSA_PKCS, nullptr, 0};
+  CK_BYTE data[40] = {static_cast<CK_BYTE>(salt), static_cast<CK_BYTE>(slot)};
+  CK_BYTE signature[128];
+  CK_ULONG length = sizeof signature;
+  check(C_SignInit(session, &mechanism, found == 1 ? keys[0] : CK_INVALID_HANDLE), CKR_OK);
+  check(C_Sign(session, data, sizeof data, signature, &length), CKR_OK);
+  check(C_VerifyInit(session, &mechanism, public_key), CKR_OK);
+  check(C_Verify(session, data, sizeof data, signature, length), CKR_OK);
+  CK_BYTE random[16];
+  check(C_GenerateRandom(session, random, sizeof random), CKR_OK);
+  CK_SESSION_INFO info{};
+  check(C_GetSessionInfo(session, &info), CKR_OK);
+  wrong += info.state != CKS_RO_USER_FUNCTIONS || info.slotID != slot;
+  check(C_CloseSession(session), CKR_OK);
+  return wrong;
+}
+
+}  // namespace stress
+
+// Eight threads on two slots, with each way of locking: sessions, logins,
+// searches, signatures and random bytes interleave, and every answer is
+// the one a lone caller would get.
+TEST(Lifecycle, ThreadsShareTwoSlotsUnderEitherLocking) {
+  CK_C_INITIALIZE_ARGS os_locks{};
+  os_locks.flags = CKF_OS_LOCKING_OK;
+  CK_C_INITIALIZE_ARGS callbacks = Callbacks(0);
+  const struct {
+    const char* what;
+    CK_C_INITIALIZE_ARGS* args;
+  } models[] = {{"operating system locks", &os_locks}, {"application callbacks", &callbacks}};
+  for (const auto& model : models) {
+    ASSERT_EQ(C_Initialize(model.args), CKR_OK) << model.what;
+    CK_SESSION_HANDLE keepers[2];
+    CK_OBJECT_HANDLE public_keys[2];
+    for (int s = 0; s < 2; ++s) public_keys[s] = stress::PrepareSlot(stress::kSlots[s], &keepers[s]);
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+      threads.emplace_back([&, t] {
+        for (int i = 0; i < 12; ++i) wrong += stress::Round(stress::kSlots[t % 2], public_keys[t % 2], t * 16 + i);
+      });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(wrong.load(), 0) << model.what;
+    for (CK_SESSION_HANDLE keeper : keepers) EXPECT_EQ(C_CloseSession(keeper), CKR_OK) << model.what;
+    EXPECT_EQ(C_Finalize(nullptr), CKR_OK) << model.what;
+  }
+}
