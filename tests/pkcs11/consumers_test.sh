@@ -190,6 +190,34 @@ CONF
     tool -r --type cert --id 02 -o "$work/again.der" >/dev/null
     cmp "$work/cert.der" "$work/again.der" || fail "the certificate stored again differs"
     ;;
+  share)
+    # Two processes on one card: ssh-agent keeps the module loaded (and the
+    # card's ports open) while pkcs11-tool processes sign, generate and list
+    # beside it; every signature verifies and no write is lost.
+    keygen 01 >/dev/null
+    public_key_pem 01
+    module=$(realpath "$module")
+    eval "$(ssh-agent -s -P "$module")" >/dev/null
+    server_pid=$SSH_AGENT_PID
+    printf '#!/bin/sh\necho %s\n' "$pin" >"$work/askpass"; chmod +x "$work/askpass"
+    SSH_ASKPASS=$work/askpass SSH_ASKPASS_REQUIRE=force DISPLAY=:0 ssh-add -s "$module" </dev/null \
+      || fail "ssh-add -s"
+    expect 'key01' ssh-add -L >"$work/agent.pub"
+    echo "shared card" >"$work/data"
+    for i in 1 2 3 4 5 6; do
+      ssh-keygen -Y sign -f "$work/agent.pub" -n file "$work/data" >/dev/null 2>&1 || fail "agent signature $i"
+      rm -f "$work/data.sig"
+    done &
+    agent_loop=$!
+    for i in 2 3 4; do
+      keygen 0$i >/dev/null || fail "generation $i beside the agent"
+      tool --login --pin "$pin" -s -m SHA256-RSA-PKCS --id 01 -i "$work/data" -o "$work/sig$i" >/dev/null
+      openssl dgst -sha256 -verify "$work/pub.pem" -signature "$work/sig$i" "$work/data" || fail "signature $i"
+    done
+    wait "$agent_loop" || fail "the agent's signatures"
+    [ "$(tool --login --pin "$pin" -O | grep -c 'Private Key Object')" = 4 ] || fail "a generated key was lost"
+    ssh-keygen -Y sign -f "$work/agent.pub" -n file "$work/data" >/dev/null 2>&1 || fail "agent after the others"
+    ;;
   *)
     fail "unknown case $case_name"
     ;;
