@@ -64,6 +64,9 @@ extern "C" {
 #define TW_SW_NO_DIAGNOSIS 0x6F00
 /* A long command (erase, key-pair generation) is still running. */
 #define TW_SW_CARD_BUSY 0x6FF0
+/* Not a card answer: another program reset the card in a shared reader, so
+ * its security state and current file are gone; the command was not sent. */
+#define TW_SW_CARD_RESET 0xFFFE
 /* Not a card answer: the driver could not carry the command at all. */
 #define TW_SW_EXCHANGE_FAILED 0xFFFF
 
@@ -114,6 +117,7 @@ static inline const tw_status_row *tw_status_find(uint16_t sw) {
       {TW_SW_INS_NOT_SUPPORTED, 0xFFFF, "instruction not supported", NULL, NULL},
       {TW_SW_CLA_NOT_SUPPORTED, 0xFFFF, "class not supported", NULL, NULL},
       {TW_SW_CARD_BUSY, 0xFFFF, "card busy", NULL, NULL},
+      {TW_SW_CARD_RESET, 0xFFFF, "card reset by another program", NULL, NULL},
       {TW_SW_EXCHANGE_FAILED, 0xFFFF, "reader exchange failed", NULL, NULL},
       {TW_SW_TRIES_LEFT, 0xFFF0, "verification failed, tries left in the low digit",
        "verification failed, %u tries left", "verification failed, %u try left"},

@@ -43,6 +43,7 @@ inline constexpr uint16_t kCardReady = kInsNotSupported;
 inline constexpr uint16_t kClaNotSupported = TW_SW_CLA_NOT_SUPPORTED;
 inline constexpr uint16_t kNoDiagnosis = TW_SW_NO_DIAGNOSIS;
 inline constexpr uint16_t kCardBusy = TW_SW_CARD_BUSY;
+inline constexpr uint16_t kCardReset = TW_SW_CARD_RESET;
 inline constexpr uint16_t kExchangeFailed = TW_SW_EXCHANGE_FAILED;
 
 }  // namespace tarnwick::sw

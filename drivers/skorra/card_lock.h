@@ -1,8 +1,9 @@
-// Keeps a card file to one process: an exclusive lock on a lock file beside
-// the image, held while the port is open and dropped by the system when the
-// process ends, however it ends.
+// Keeps a card file to one process at a time: an exclusive lock on a lock
+// file beside the image, held while a burst of commands runs and dropped by
+// the system when the process ends, however it ends.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -17,6 +18,11 @@ class CardLock {
   // the path names a symbolic link or something other than a regular file.
   // Links are never followed and opening never blocks.
   static std::optional<CardLock> Take(const std::filesystem::path& path, std::string& problem);
+  // Take, trying again while another process holds the lock, for up to
+  // `patience`.
+  static std::optional<CardLock> TakeWithin(const std::filesystem::path& path, std::chrono::milliseconds patience,
+                                            std::string& problem);
+  static constexpr const char* kInUse = "in use by another process";
   ~CardLock();
   CardLock(CardLock&& other) noexcept;
   CardLock& operator=(CardLock&&) = delete;

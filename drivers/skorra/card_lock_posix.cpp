@@ -41,7 +41,7 @@ std::optional<CardLock> CardLock::Take(const std::filesystem::path& path, std::s
       return std::nullopt;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      problem = errno == EWOULDBLOCK ? "in use by another process" : std::strerror(errno);
+      problem = errno == EWOULDBLOCK ? kInUse : std::strerror(errno);
       ::close(fd);
       return std::nullopt;
     }

@@ -32,7 +32,7 @@ std::optional<CardLock> CardLock::Take(const std::filesystem::path& path, std::s
   }
   if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole_file)) {
     const DWORD error = GetLastError();
-    problem = error == ERROR_LOCK_VIOLATION ? "in use by another process"
+    problem = error == ERROR_LOCK_VIOLATION ? kInUse
                                             : "cannot be locked (Windows error " + std::to_string(error) + ")";
     _close(fd);
     return std::nullopt;

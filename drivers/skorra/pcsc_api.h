@@ -25,6 +25,8 @@ struct PcscApi {
   decltype(&SCardReconnect) reconnect;
   decltype(&SCardDisconnect) disconnect;
   decltype(&SCardTransmit) transmit;
+  decltype(&SCardBeginTransaction) begin_transaction;
+  decltype(&SCardEndTransaction) end_transaction;
   decltype(&SCardStatus) status;
   const SCARD_IO_REQUEST* pci_t0;
   const SCARD_IO_REQUEST* pci_t1;

@@ -38,6 +38,8 @@ Loaded LoadOnce() {
   Resolve(library, "SCardReconnect", api.reconnect, problem);
   Resolve(library, "SCardDisconnect", api.disconnect, problem);
   Resolve(library, "SCardTransmit", api.transmit, problem);
+  Resolve(library, "SCardBeginTransaction", api.begin_transaction, problem);
+  Resolve(library, "SCardEndTransaction", api.end_transaction, problem);
   Resolve(library, "SCardStatus", api.status, problem);
   Resolve(library, "g_rgSCardT0Pci", api.pci_t0, problem);
   Resolve(library, "g_rgSCardT1Pci", api.pci_t1, problem);

@@ -4,9 +4,10 @@
 namespace tarnwick::skorra {
 
 const PcscApi* LoadPcsc(std::string&) {
-  static const PcscApi api = {SCardEstablishContext, SCardReleaseContext, SCardListReaders, SCardConnect,
-                              SCardReconnect,        SCardDisconnect,     SCardTransmit,    SCardStatus,
-                              SCARD_PCI_T0,          SCARD_PCI_T1};
+  static const PcscApi api = {SCardEstablishContext, SCardReleaseContext,   SCardListReaders,
+                              SCardConnect,          SCardReconnect,        SCardDisconnect,
+                              SCardTransmit,         SCardBeginTransaction, SCardEndTransaction,
+                              SCardStatus,           SCARD_PCI_T0,          SCARD_PCI_T1};
   return &api;
 }
 

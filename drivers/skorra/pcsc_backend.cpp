@@ -1,13 +1,17 @@
 // The PC/SC backend. Each open port owns its own context, so ports can be
 // used from different threads. Only the PC/SC calls that the Windows smart
-// card API shares are used.
+// card API shares are used. Each burst of commands runs inside a PC/SC
+// transaction, so that another program's commands never come between a
+// SELECT and the READ or UPDATE after it.
 #include "pcsc_backend.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <utility>
 #include <vector>
 
+#include "lease.h"
 #include "pcsc_api.h"
 #include "t0_exchange.h"
 
@@ -22,18 +26,18 @@ constexpr std::size_t kLongestAtr = 33;
 
 // The PC/SC answers a person meets when a reader cannot be used.
 const char* Meaning(LONG rv) {
-  switch (static_cast<unsigned long>(rv)) {
-    case 0x8010000CUL: return "no card in the reader";
-    case 0x80100069UL: return "the card was removed";
-    case 0x80100066UL: return "the card does not answer";
-    case 0x80100067UL: return "the card is not powered";
-    case 0x8010000BUL: return "the card is in use by another application";
-    case 0x80100009UL: return "unknown reader";
-    case 0x80100017UL: return "the reader is unavailable";
-    case 0x8010002EUL: return "no reader is connected";
-    case 0x8010001DUL: return "the PC/SC service is not running";
-    case 0x8010001EUL: return "the PC/SC service stopped";
-    case 0x8010000FUL: return "the card and reader share no protocol";
+  switch (rv) {
+    case SCARD_E_NO_SMARTCARD: return "no card in the reader";
+    case SCARD_W_REMOVED_CARD: return "the card was removed";
+    case SCARD_W_UNRESPONSIVE_CARD: return "the card does not answer";
+    case SCARD_W_UNPOWERED_CARD: return "the card is not powered";
+    case SCARD_E_SHARING_VIOLATION: return "the card is in use by another application";
+    case SCARD_E_UNKNOWN_READER: return "unknown reader";
+    case SCARD_E_READER_UNAVAILABLE: return "the reader is unavailable";
+    case SCARD_E_NO_READERS_AVAILABLE: return "no reader is connected";
+    case SCARD_E_NO_SERVICE: return "the PC/SC service is not running";
+    case SCARD_E_SERVICE_STOPPED: return "the PC/SC service stopped";
+    case SCARD_E_PROTO_MISMATCH: return "the card and reader share no protocol";
     default: return nullptr;
   }
 }
@@ -88,25 +92,44 @@ class PcscBackend final : public Backend {
  public:
   PcscBackend(const PcscApi& pcsc, SCARDCONTEXT context, SCARDHANDLE card, DWORD protocol, std::string reader,
               Trace* trace)
-      : pcsc_(pcsc), context_(context), card_(card), protocol_(protocol), reader_(std::move(reader)), trace_(trace) {}
+      : pcsc_(pcsc), context_(context), card_(card), protocol_(protocol), reader_(std::move(reader)), trace_(trace) {
+    lease_.emplace(Lease::Hooks{[this](std::string& problem) { return Begin(problem); },
+                                [this] { pcsc_.end_transaction(card_, SCARD_LEAVE_CARD); }});
+  }
   ~PcscBackend() override {
+    lease_.reset();
     pcsc_.disconnect(card_, SCARD_LEAVE_CARD);
     pcsc_.release_context(context_);
   }
   PcscBackend(const PcscBackend&) = delete;
   PcscBackend& operator=(const PcscBackend&) = delete;
 
-  // A warm reset: the card keeps its power and restarts.
+  // A warm reset: the card keeps its power and restarts. The transaction
+  // ends with it.
   bool PowerUp() override {
+    lease_->GiveBack();
+    reset_elsewhere_ = false;
     return pcsc_.reconnect(card_, SCARD_SHARE_SHARED, kProtocols, SCARD_RESET_CARD, &protocol_) ==
            SCARD_S_SUCCESS;
   }
 
+  // A reset by another program since the last command is reported instead
+  // of sending the command: the card's security state and current file are
+  // gone, and the command may depend on them.
   Reply Transmit(std::span<const uint8_t> command) override {
     const AddedExchange added = [this, command](std::span<const uint8_t> extra, const Reply& reply) {
       if (trace_ != nullptr) trace_->Added(command, extra, reply);
     };
-    return CompleteT0(command, [this](std::span<const uint8_t> apdu) { return Carry(apdu); }, added);
+    Reply reply{{}, sw::kExchangeFailed};
+    std::string problem;
+    lease_->Run(
+        [&] {
+          if (!reset_elsewhere_)
+            reply = CompleteT0(command, [this](std::span<const uint8_t> apdu) { return Carry(apdu); }, added);
+          if (std::exchange(reset_elsewhere_, false)) reply = {{}, sw::kCardReset};
+        },
+        problem);
+    return reply;
   }
 
   std::string Description() const override { return "PC/SC reader '" + reader_ + "'"; }
@@ -124,13 +147,29 @@ class PcscBackend final : public Backend {
   }
 
  private:
+  // Waits while another program's transaction runs. A card reset meanwhile
+  // is taken up again and noted.
+  bool Begin(std::string& problem) {
+    LONG rv = pcsc_.begin_transaction(card_);
+    if (rv == SCARD_W_RESET_CARD && Reconnect()) rv = pcsc_.begin_transaction(card_);
+    if (rv != SCARD_S_SUCCESS) problem = Failure(reader_.c_str(), rv);
+    return rv == SCARD_S_SUCCESS;
+  }
+
+  bool Reconnect() {
+    reset_elsewhere_ = true;
+    return pcsc_.reconnect(card_, SCARD_SHARE_SHARED, kProtocols, SCARD_LEAVE_CARD, &protocol_) ==
+           SCARD_S_SUCCESS;
+  }
+
   std::optional<std::vector<uint8_t>> Carry(std::span<const uint8_t> apdu) {
     const SCARD_IO_REQUEST* pci = protocol_ == SCARD_PROTOCOL_T0 ? pcsc_.pci_t0 : pcsc_.pci_t1;
     std::vector<uint8_t> answer(kLongestRawAnswer);
     DWORD length = static_cast<DWORD>(answer.size());
-    if (pcsc_.transmit(card_, pci, apdu.data(), static_cast<DWORD>(apdu.size()), nullptr, answer.data(),
-                      &length) != SCARD_S_SUCCESS)
-      return std::nullopt;
+    const LONG rv = pcsc_.transmit(card_, pci, apdu.data(), static_cast<DWORD>(apdu.size()), nullptr,
+                                   answer.data(), &length);
+    if (rv == SCARD_W_RESET_CARD) Reconnect();
+    if (rv != SCARD_S_SUCCESS) return std::nullopt;
     answer.resize(length);
     return answer;
   }
@@ -141,6 +180,8 @@ class PcscBackend final : public Backend {
   DWORD protocol_;  // the one the card and reader agreed on at the last connect or reset
   std::string reader_;
   Trace* trace_;
+  bool reset_elsewhere_ = false;  // another program reset the card since the last command
+  std::optional<Lease> lease_;
 };
 
 }  // namespace

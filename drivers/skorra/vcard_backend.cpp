@@ -1,13 +1,18 @@
-// Runs commands on the virtual card and keeps its image file in step.
+// Runs commands on the virtual card and keeps its image file in step, taking
+// turns with the other processes that use the same file.
 #include "vcard_backend.h"
 
 #include <array>
+#include <chrono>
+#include <cstdio>
 #include <random>
 
 namespace tarnwick::skorra {
 namespace {
 
 constexpr int kPortCount = 4;
+// How long a command waits while another process runs a burst on the card.
+constexpr std::chrono::seconds kPatience{5};
 
 using Serial = std::array<uint8_t, 8>;
 
@@ -50,7 +55,8 @@ std::unique_ptr<VirtualCardBackend> VirtualCardBackend::InMemory(int port_number
 
 std::unique_ptr<VirtualCardBackend> VirtualCardBackend::FromStore(ImageStore store, std::string& problem) {
   std::string why;
-  std::optional<CardLock> lock = CardLock::Take(store.lock_path(), why);
+  // Held only while the file is read: the commands take the lock again.
+  std::optional<CardLock> lock = CardLock::TakeWithin(store.lock_path(), kPatience, why);
   if (!lock) {
     problem = store.lock_path().string() + ": " + why;
     return nullptr;
@@ -65,7 +71,7 @@ std::unique_ptr<VirtualCardBackend> VirtualCardBackend::FromStore(ImageStore sto
     vcard::Card fresh(vcard::CardOptions{.serial = SerialOfPath(store.path())});
     std::vector<uint8_t> image = fresh.SaveImage();
     return std::unique_ptr<VirtualCardBackend>(
-        new VirtualCardBackend(std::move(fresh), std::move(store), std::move(*lock), std::move(image), false));
+        new VirtualCardBackend(std::move(fresh), std::move(store), std::move(image), false));
   }
   std::optional<vcard::Card> card = vcard::Card::LoadImage(loaded.image.data(), loaded.image.size());
   if (!card) {
@@ -73,20 +79,54 @@ std::unique_ptr<VirtualCardBackend> VirtualCardBackend::FromStore(ImageStore sto
     return nullptr;
   }
   return std::unique_ptr<VirtualCardBackend>(
-      new VirtualCardBackend(std::move(*card), std::move(store), std::move(*lock), std::move(loaded.image), true));
+      new VirtualCardBackend(std::move(*card), std::move(store), std::move(loaded.image), true));
 }
 
 VirtualCardBackend::VirtualCardBackend(vcard::Card& card) : card_(&card) {}
 
-VirtualCardBackend::VirtualCardBackend(vcard::Card card, ImageStore store, CardLock lock,
-                                       std::vector<uint8_t> saved_image, bool on_disk)
+VirtualCardBackend::VirtualCardBackend(vcard::Card card, ImageStore store, std::vector<uint8_t> saved_image,
+                                       bool on_disk)
     : owned_(std::move(card)),
       card_(&*owned_),
       store_(std::move(store)),
-      lock_(std::move(lock)),
       saved_image_(std::move(saved_image)),
       on_disk_(on_disk) {
   KeepThroughStore();
+  lease_.emplace(Lease::Hooks{[this](std::string& problem) { return TakeLock(problem); }, [this] { lock_.reset(); }});
+}
+
+bool VirtualCardBackend::TakeLock(std::string& problem) {
+  std::string why;
+  std::optional<CardLock> lock = CardLock::TakeWithin(store_->lock_path(), kPatience, why);
+  if (!lock) {
+    problem = store_->lock_path().string() + ": " + why;
+    return false;
+  }
+  lock_.emplace(std::move(*lock));
+  return true;
+}
+
+// At the start of a burst, under the lock: when another process changed the
+// file since this one last read or wrote it, the card takes the file's
+// contents, so that every write lands on the freshest contents. The
+// session (verified passphrases, current file) stays this process's own.
+bool VirtualCardBackend::CatchUp(std::string& problem) {
+  ImageStore::Loaded now = store_->Read();
+  if (now.outcome == ImageStore::Outcome::kDamaged) {
+    problem = store_->path().string() + ": " + now.problem;
+    return false;
+  }
+  const bool exists = now.outcome == ImageStore::Outcome::kLoaded;
+  if (exists == on_disk_ && (!exists || now.image == saved_image_)) return true;
+  // A file deleted meanwhile is a fresh card, as at open.
+  std::vector<uint8_t> image = exists ? std::move(now.image) : vcard::Card().SaveImage();
+  if (!owned_->ReplaceContents(image.data(), image.size())) {
+    problem = store_->path().string() + ": truncated or damaged card image";
+    return false;
+  }
+  saved_image_ = std::move(image);
+  on_disk_ = exists;
+  return true;
 }
 
 // The card spends a try through the store before it compares a secret.
@@ -102,13 +142,14 @@ bool VirtualCardBackend::Store(std::span<const uint8_t> image) {
 }
 
 // A lock file deleted or replaced behind this process's back lets another
-// process open the card. Before each write the lock is checked: when the
-// path no longer names the locked file, the lock is taken again on what it
-// names now, and kept only if nobody wrote the card in between; otherwise
-// this process's view of the card is stale and it writes no more, so that
-// it never overwrites what another process was told it had written.
+// process run a burst of its own. Before each write the lock is checked:
+// when the path no longer names the locked file, the lock is taken again on
+// what it names now, and kept only if nobody wrote the card in between;
+// otherwise this process's view of the card is stale and the write is
+// refused, so that it never overwrites what another process was told it
+// had written. The next burst starts again from the file.
 bool VirtualCardBackend::StillOurs() {
-  if (lock_lost_) return false;
+  if (!lock_) return false;
   if (lock_->StillHeld()) return true;
   std::string why;
   std::optional<CardLock> again = CardLock::Take(store_->lock_path(), why);
@@ -122,7 +163,6 @@ bool VirtualCardBackend::StillOurs() {
       return true;
     }
   }
-  lock_lost_ = true;
   return false;
 }
 
@@ -131,7 +171,24 @@ bool VirtualCardBackend::PowerUp() {
   return true;
 }
 
+// A card in a file runs each command under the lease: the burst's first
+// command takes the file's lock and catches up with the file.
 Reply VirtualCardBackend::Transmit(std::span<const uint8_t> command) {
+  if (!lease_) return Run(command);
+  Reply reply{{}, sw::kExchangeFailed};
+  std::string problem;
+  const bool ran = lease_->Run(
+      [&] {
+        // The contents could not be read: the card has lost its memory.
+        reply = CatchUp(problem) ? Run(command) : Reply{{}, sw::kMemoryFailure};
+      },
+      problem);
+  // The application only sees the status word; a person needs the reason.
+  if (!ran || !problem.empty()) std::fprintf(stderr, "skorra: %s\n", problem.c_str());
+  return reply;
+}
+
+Reply VirtualCardBackend::Run(std::span<const uint8_t> command) {
   // The card reads nothing through the pointer of an empty command, but it
   // gets a valid one all the same.
   static constexpr uint8_t kNothing = 0;

@@ -1,5 +1,6 @@
 // The virtual card behind a port: kept in memory for the life of the
-// process, or in an image file that every state change rewrites.
+// process, or in an image file that every state change rewrites and that
+// several processes take turns on, one burst of commands at a time.
 #pragma once
 
 #include <memory>
@@ -9,6 +10,7 @@
 #include "backend.h"
 #include "card_lock.h"
 #include "image_store.h"
+#include "lease.h"
 #include "vcard/card.h"
 
 namespace tarnwick::skorra {
@@ -19,12 +21,11 @@ class VirtualCardBackend final : public Backend {
   // it outlives closing the port.
   static std::unique_ptr<VirtualCardBackend> InMemory(int port_number);
 
-  // The card saved in the store, held by this process alone while the
-  // backend lives; a missing file gives a fresh card. Temporary files a
-  // killed writer left are removed. nullptr and a problem text when another
-  // process holds the card, its lock file cannot be opened or the file is
-  // damaged: a damaged card is never silently replaced by a fresh one,
-  // which would lose its contents.
+  // The card saved in the store; a missing file gives a fresh card.
+  // Temporary files a killed writer left are removed. nullptr and a problem
+  // text when its lock file cannot be opened, another process kept the card
+  // longer than a few seconds, or the file is damaged: a damaged card is
+  // never silently replaced by a fresh one, which would lose its contents.
   static std::unique_ptr<VirtualCardBackend> FromStore(ImageStore store, std::string& problem);
 
   bool PowerUp() override;
@@ -33,8 +34,10 @@ class VirtualCardBackend final : public Backend {
 
  private:
   explicit VirtualCardBackend(vcard::Card& card);
-  VirtualCardBackend(vcard::Card card, ImageStore store, CardLock lock, std::vector<uint8_t> saved_image,
-                     bool on_disk);
+  VirtualCardBackend(vcard::Card card, ImageStore store, std::vector<uint8_t> saved_image, bool on_disk);
+  Reply Run(std::span<const uint8_t> command);
+  bool TakeLock(std::string& problem);
+  bool CatchUp(std::string& problem);
   Reply SaveOrRollBack(vcard::Answer answer);
   void KeepThroughStore();
   // Writes the image while the card is still this process's own; false
@@ -45,10 +48,10 @@ class VirtualCardBackend final : public Backend {
   std::optional<vcard::Card> owned_;
   vcard::Card* card_;
   std::optional<ImageStore> store_;
-  std::optional<CardLock> lock_;
-  std::vector<uint8_t> saved_image_;  // what the file holds
-  bool on_disk_ = false;              // false while the file does not exist
-  bool lock_lost_ = false;            // another process may have written the card
+  std::optional<CardLock> lock_;       // held during a burst of commands
+  std::vector<uint8_t> saved_image_;  // what the file held when this process last read or wrote it
+  bool on_disk_ = false;              // false while the file did not exist
+  std::optional<Lease> lease_;        // last: given back before the rest goes
 };
 
 }  // namespace tarnwick::skorra

@@ -1,9 +1,9 @@
 // GET CHALLENGE and EXTERNAL AUTHENTICATE: the host proves it holds a DES
 // or triple-DES key by encrypting the card's last 8 challenge bytes.
 #include <openssl/crypto.h>
-#include <openssl/rand.h>
 
 #include "block_cipher.h"
+#include "crypto_library.h"
 #include "handlers.h"
 
 namespace tarnwick::vcard {
@@ -19,7 +19,7 @@ Answer GetChallenge(CardState& state, const Command& c) {
   if (c.p1 != 0x00 || c.p2 != 0x00) return Status(sw::kWrongP1P2);
   if (!c.header_only || c.p3 == 0) return Status(sw::kWrongLength);
   std::vector<uint8_t> random(c.p3);
-  if (RAND_bytes(random.data(), static_cast<int>(random.size())) != 1) return Status(sw::kNoDiagnosis);
+  if (!CardRandom(random)) return Status(sw::kNoDiagnosis);
   state.session.challenge.reset();
   if (random.size() >= kChallengeLength) {
     std::array<uint8_t, kChallengeLength> challenge{};

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+#include "crypto_library.h"
+
 namespace tarnwick::vcard {
 namespace {
 
@@ -15,13 +17,14 @@ struct CipherFree {
 };
 
 template <std::size_t N>
-std::optional<std::array<uint8_t, N>> EcbBlock(const EVP_CIPHER* cipher, const uint8_t* key,
+std::optional<std::array<uint8_t, N>> EcbBlock(const char* cipher_name, const uint8_t* key,
                                                std::span<const uint8_t> block, bool encrypt) {
   if (block.size() != N) return std::nullopt;
+  const OwnedCipher cipher = FetchCipher(cipher_name);
   std::unique_ptr<EVP_CIPHER_CTX, CipherFree> ctx(EVP_CIPHER_CTX_new());
   std::array<uint8_t, N> out{};
   int written = 0;
-  if (!ctx || EVP_CipherInit_ex(ctx.get(), cipher, nullptr, key, nullptr, encrypt ? 1 : 0) != 1 ||
+  if (!cipher || !ctx || EVP_CipherInit_ex2(ctx.get(), cipher.get(), key, nullptr, encrypt ? 1 : 0, nullptr) != 1 ||
       EVP_CIPHER_CTX_set_padding(ctx.get(), 0) != 1 ||
       EVP_CipherUpdate(ctx.get(), out.data(), &written, block.data(), static_cast<int>(N)) != 1 ||
       written != static_cast<int>(N))
@@ -40,7 +43,7 @@ std::optional<std::array<uint8_t, 8>> DesBlock(std::span<const uint8_t> key, std
   std::copy(k1.begin(), k1.end(), k1k2k1.begin());
   std::copy(k2.begin(), k2.end(), k1k2k1.begin() + 8);
   std::copy(k1.begin(), k1.end(), k1k2k1.begin() + 16);
-  auto out = EcbBlock<8>(EVP_des_ede3_ecb(), k1k2k1.data(), block, encrypt);
+  auto out = EcbBlock<8>("DES-EDE3-ECB", k1k2k1.data(), block, encrypt);
   OPENSSL_cleanse(k1k2k1.data(), k1k2k1.size());
   return out;
 }
@@ -48,7 +51,7 @@ std::optional<std::array<uint8_t, 8>> DesBlock(std::span<const uint8_t> key, std
 std::optional<std::array<uint8_t, 16>> Aes128Block(std::span<const uint8_t> key,
                                                    std::span<const uint8_t> block, bool encrypt) {
   if (key.size() != 16) return std::nullopt;
-  return EcbBlock<16>(EVP_aes_128_ecb(), key.data(), block, encrypt);
+  return EcbBlock<16>("AES-128-ECB", key.data(), block, encrypt);
 }
 
 }  // namespace tarnwick::vcard

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "dispatch.h"
+#include "file_system.h"
 #include "image.h"
 #include "profile.h"
 #include "protocol/status_words.h"
@@ -56,6 +57,15 @@ std::optional<Card> Card::LoadImage(const uint8_t* image, std::size_t len, CardO
   state->options = options;
   state->card = std::move(*contents);
   return Card(std::move(state));
+}
+
+bool Card::ReplaceContents(const uint8_t* image, std::size_t len) {
+  if (!state_ || image == nullptr) return false;
+  std::optional<Persistent> contents = ParseImage({image, len});
+  if (!contents) return false;
+  state_->card = std::move(*contents);
+  CurrentFile(*state_);
+  return true;
 }
 
 }  // namespace tarnwick::vcard

@@ -1,9 +1,9 @@
 // PKCS #1 v1.5 padding and its removal.
 #include "pkcs1.h"
 
-#include <openssl/rand.h>
-
 #include <algorithm>
+
+#include "crypto_library.h"
 
 namespace tarnwick::vcard {
 namespace {
@@ -29,7 +29,7 @@ std::optional<std::vector<uint8_t>> PadType2(std::span<const uint8_t> data, std:
   std::vector<uint8_t> padding(k - 3 - data.size());
   for (uint8_t& b : padding) {
     do {
-      if (RAND_bytes(&b, 1) != 1) return std::nullopt;
+      if (!CardRandom({&b, 1})) return std::nullopt;
     } while (b == 0);
   }
   return Block(0x02, padding, data);

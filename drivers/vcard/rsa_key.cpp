@@ -1,5 +1,6 @@
 // RSA key generation and the raw RSA operations through OpenSSL 3
-// (EVP_PKEY for the private key, with its blinding; BIGNUM for public keys).
+// (EVP_PKEY for the private key, with its blinding; BIGNUM for public keys),
+// in the card's own library context.
 #include "rsa_key.h"
 
 #include <openssl/bn.h>
@@ -9,6 +10,8 @@
 #include <openssl/rsa.h>
 
 #include <memory>
+
+#include "crypto_library.h"
 
 namespace tarnwick::vcard {
 namespace {
@@ -24,6 +27,10 @@ struct Free {
 template <class T>
 using Owned = std::unique_ptr<T, Free>;
 
+// RSA named by its OID, a name OpenSSL looks up only among the context's
+// providers: by "RSA" it would take an engine that the host process made
+// the default for RSA keys, whatever the context.
+constexpr const char* kRsaKeyType = "1.2.840.113549.1.1.1";
 constexpr unsigned long kPublicExponent = 65537;
 constexpr std::size_t kMinModulus = 64;
 constexpr std::size_t kMaxModulus = 188;
@@ -56,7 +63,7 @@ Owned<EVP_PKEY> PrivateKey(const RsaPrivateKey& key) {
   for (std::size_t i = 0; i < std::size(values); ++i)
     if (!values[i] || OSSL_PARAM_BLD_push_BN(build.get(), names[i], values[i].get()) != 1) return nullptr;
   Owned<OSSL_PARAM> params(OSSL_PARAM_BLD_to_param(build.get()));
-  Owned<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
+  Owned<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_name(CryptoLibrary(), kRsaKeyType, nullptr));
   EVP_PKEY* raw = nullptr;
   if (!params || !ctx || EVP_PKEY_fromdata_init(ctx.get()) != 1 ||
       EVP_PKEY_fromdata(ctx.get(), &raw, EVP_PKEY_KEYPAIR, params.get()) != 1)
@@ -77,7 +84,7 @@ bool IsUsable(const RsaPublicKey& key) {
 }  // namespace
 
 std::optional<RsaPrivateKey> GenerateRsaKey() {
-  Owned<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
+  Owned<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_name(CryptoLibrary(), kRsaKeyType, nullptr));
   if (!ctx || EVP_PKEY_keygen_init(ctx.get()) != 1 ||
       EVP_PKEY_CTX_set_rsa_keygen_bits(ctx.get(), static_cast<int>(kRsaBytes * 8)) != 1)
     return std::nullopt;
@@ -102,7 +109,7 @@ std::optional<std::vector<uint8_t>> RsaPrivate(const RsaPrivateKey& key, std::sp
   if (input.size() != kRsaBytes) return std::nullopt;
   Owned<EVP_PKEY> pkey = PrivateKey(key);
   if (!pkey) return std::nullopt;
-  Owned<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, pkey.get(), nullptr));
+  Owned<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_from_pkey(CryptoLibrary(), pkey.get(), nullptr));
   if (!ctx || EVP_PKEY_decrypt_init(ctx.get()) != 1 ||
       EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_NO_PADDING) != 1)
     return std::nullopt;
@@ -116,7 +123,7 @@ std::optional<std::vector<uint8_t>> RsaPrivate(const RsaPrivateKey& key, std::sp
 
 std::optional<std::vector<uint8_t>> RsaPublic(const RsaPublicKey& key, std::span<const uint8_t> input) {
   if (input.size() != key.n.size()) return std::nullopt;
-  Owned<BN_CTX> ctx(BN_CTX_new());
+  Owned<BN_CTX> ctx(BN_CTX_new_ex(CryptoLibrary()));
   Owned<BIGNUM> n = Number(key.n), e = Number(key.e), m = Number(input), r(BN_new());
   if (!ctx || !n || !e || !m || !r || BN_cmp(m.get(), n.get()) >= 0) return std::nullopt;
   if (BN_mod_exp(r.get(), m.get(), e.get(), n.get(), ctx.get()) != 1) return std::nullopt;
@@ -127,7 +134,7 @@ std::optional<std::vector<uint8_t>> RsaPublic(const RsaPublicKey& key, std::span
 }
 
 bool IsConsistent(const RsaPrivateKey& key) {
-  Owned<BN_CTX> ctx(BN_CTX_new());
+  Owned<BN_CTX> ctx(BN_CTX_new_ex(CryptoLibrary()));
   Owned<BIGNUM> n = Number(key.n), p = Number(key.p), q = Number(key.q), product(BN_new());
   if (!ctx || !n || !p || !q || !product) return false;
   if (BN_num_bits(n.get()) != static_cast<int>(kRsaBytes * 8) || BN_is_zero(p.get()) || BN_is_zero(q.get()))

@@ -2,8 +2,7 @@
 // a chain: a first piece (P1 0x3F, P2 0xFF), middle pieces (P1 0xBF,
 // P2 0xFF), all of 64 bytes, and a last piece of 1 to 64 bytes whose P1
 // (bit 8 set) and P2 carry the whole message's 15-bit length.
-#include <openssl/evp.h>
-
+#include "crypto_library.h"
 #include "handlers.h"
 
 namespace tarnwick::vcard {
@@ -18,10 +17,7 @@ constexpr uint8_t kContinued = 0x80;
 
 Answer Digest(std::span<const uint8_t> message) {
   std::vector<uint8_t> digest(20);
-  unsigned int length = 0;
-  if (EVP_Digest(message.data(), message.size(), digest.data(), &length, EVP_sha1(), nullptr) != 1 ||
-      length != digest.size())
-    return Status(sw::kNoDiagnosis);
+  if (!CardDigest("SHA1", message, digest)) return Status(sw::kNoDiagnosis);
   return Data(std::move(digest));
 }
 

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # The PKCS #11 module driven by the programs people use it with, against the
 # virtual cards of a folder of this test's own: OpenSC's pkcs11-tool, the
-# OpenSSL pkcs11 engine (through p11-kit's server, since the virtual card
-# computes in-process with the OpenSSL the engine takes over), OpenSSH's
+# OpenSSL pkcs11 engine (loading the module into openssl itself), OpenSSH's
 # ssh-keygen. One case per run.
 #
 # usage: consumers_test.sh MODULE CASE
@@ -45,14 +44,8 @@ public_key_pem() {
 }
 serial() { tool -T | awk '/serial num/ {print $NF; exit}'; }
 
-# Serves the module from a p11-kit server of this test's own and points
-# the OpenSSL engine at p11-kit's client module (OPENSSL_CONF).
-engine_through_p11kit() {
-  local token=$1
-  p11-kit server -f -s -n "$work/p11.sock" --provider "$module" "pkcs11:serial=$token" >"$work/server.env" &
-  server_pid=$!
-  for _ in $(seq 50); do [ -S "$work/p11.sock" ] && break; sleep 0.1; done
-  export P11_KIT_SERVER_ADDRESS=unix:path=$work/p11.sock
+# Points OpenSSL's pkcs11 engine at the module itself, loaded in-process.
+engine_config() {
   cat >"$work/openssl.cnf" <<CONF
 openssl_conf = openssl_init
 [openssl_init]
@@ -61,7 +54,7 @@ engines = engine_section
 pkcs11 = pkcs11_section
 [pkcs11_section]
 engine_id = pkcs11
-MODULE_PATH = $(pkg-config p11-kit-1 --variable=p11_module_path)/p11-kit-client.so
+MODULE_PATH = $module
 init = 0
 CONF
   export OPENSSL_CONF=$work/openssl.cnf
@@ -217,15 +210,19 @@ PY
     public_key_pem 01
     token=$(serial)
     [ "$token" != 0000000000000000 ] || fail "no serial number after the first login"
-    engine_through_p11kit "$token"
+    engine_config
     key="pkcs11:serial=$token;id=%01;type=private;pin-value=$pin"
     echo "signed through the engine" >"$work/data"
     openssl dgst -sha256 -engine pkcs11 -keyform engine -sign "$key" -out "$work/sig" "$work/data"
     openssl dgst -sha256 -verify "$work/pub.pem" -signature "$work/sig" "$work/data" || fail "engine signature"
+    openssl dgst -sha256 -binary -out "$work/digest" "$work/data"
+    openssl pkeyutl -engine pkcs11 -keyform engine -inkey "$key" -sign -pkeyopt digest:sha256 \
+      -in "$work/digest" -out "$work/sig2"
+    openssl pkeyutl -verify -pubin -inkey "$work/pub.pem" -pkeyopt digest:sha256 -in "$work/digest" \
+      -sigfile "$work/sig2" || fail "pkeyutl signature"
     openssl req -new -x509 -engine pkcs11 -keyform engine -key "$key" -subj /CN=tarnwick-pkcs11 -days 30 \
       -outform DER -out "$work/cert.der"
-    kill "$server_pid"; wait "$server_pid" 2>/dev/null || true; server_pid=
-    unset OPENSSL_CONF P11_KIT_SERVER_ADDRESS
+    unset OPENSSL_CONF
     expect 'Created certificate' tool --login --pin "$pin" -w "$work/cert.der" --type cert --id 01 --label selfsigned
     expect 'subject: +DN: CN=tarnwick-pkcs11' tool -O --type cert
     tool -r --type cert --id 01 -o "$work/back.der" >/dev/null
@@ -283,7 +280,7 @@ PY
     quiet openssl req -newkey rsa:2048 -nodes -keyout server.key -subj /CN=127.0.0.1 -out server.csr
     printf 'subjectAltName=IP:127.0.0.1\n' >server.ext
     quiet openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -days 2 -extfile server.ext -out server.pem
-    engine_through_p11kit "$token"
+    engine_config
     openssl req -new -engine pkcs11 -keyform engine -key "$key" -subj /CN=card-user -out client.csr
     quiet env -u OPENSSL_CONF openssl x509 -req -in client.csr -CA ca.pem -CAkey ca.key -days 2 -out client.pem
     port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
@@ -324,6 +321,34 @@ PY
     mkdir -p "$work/other/tarnwick" && ln -s "$cards" "$work/other/tarnwick/cards"
     expect 'a link, not a directory' env XDG_DATA_HOME="$work/other" pkcs11-tool --module "$module" -L
     expect 'COM1 \(virtual card, in memory\)' env -u HOME pkcs11-tool --module "$module" -L
+    ;;
+  share)
+    # Two processes on one card: ssh-agent keeps the module loaded (and the
+    # card's ports open) while pkcs11-tool processes sign, generate and list
+    # beside it; every signature verifies and no write is lost.
+    keygen 01 >/dev/null
+    public_key_pem 01
+    module=$(realpath "$module")
+    eval "$(ssh-agent -s -P "$module")" >/dev/null
+    server_pid=$SSH_AGENT_PID
+    printf '#!/bin/sh\necho %s\n' "$pin" >"$work/askpass"; chmod +x "$work/askpass"
+    SSH_ASKPASS=$work/askpass SSH_ASKPASS_REQUIRE=force DISPLAY=:0 ssh-add -s "$module" </dev/null \
+      || fail "ssh-add -s"
+    expect 'key01' ssh-add -L >"$work/agent.pub"
+    echo "shared card" >"$work/data"
+    for i in 1 2 3 4 5 6; do
+      ssh-keygen -Y sign -f "$work/agent.pub" -n file "$work/data" >/dev/null 2>&1 || fail "agent signature $i"
+      rm -f "$work/data.sig"
+    done &
+    agent_loop=$!
+    for i in 2 3 4; do
+      keygen 0$i >/dev/null || fail "generation $i beside the agent"
+      tool --login --pin "$pin" -s -m SHA256-RSA-PKCS --id 01 -i "$work/data" -o "$work/sig$i" >/dev/null
+      openssl dgst -sha256 -verify "$work/pub.pem" -signature "$work/sig$i" "$work/data" || fail "signature $i"
+    done
+    wait "$agent_loop" || fail "the agent's signatures"
+    [ "$(tool --login --pin "$pin" -O | grep -c 'Private Key Object')" = 4 ] || fail "a generated key was lost"
+    ssh-keygen -Y sign -f "$work/agent.pub" -n file "$work/data" >/dev/null 2>&1 || fail "agent after the others"
     ;;
   *)
     fail "unknown case $case_name"

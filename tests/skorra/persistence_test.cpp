@@ -107,22 +107,21 @@ TEST_F(CardImages, TryCounterCrossesProcesses) {
   EXPECT_EQ(second.output, "63C1 \n");
 }
 
-// A card folder serves one process at a time: while another process holds
-// the card, opening its port fails; the lock goes with that process.
-TEST_F(CardImages, CardHeldByAnotherProcessDoesNotOpen) {
-  const testos::ChildId probe = StartProbe({SKORRA_LIBRARY, "COM1", "--repeat", "0", "0084000008"});
-  for (int i = 0; i < 200 && !fs::exists(cards_.path() / ".card1.lock"); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+// Processes take turns on a card: while another process keeps the port
+// open and writes now and then, this one opens it too, and each sees the
+// other's writes.
+TEST_F(CardImages, CardOpenInAnotherProcessIsShared) {
+  const testos::ChildId probe = StartProbe(
+      {SKORRA_LIBRARY, "COM1", "--repeat", "0", "--pause", "50", "00A4000002000100", "00D6000004CAFEF00D"});
+  for (int i = 0; i < 200 && !fs::exists(Image(1)); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   ::testing::internal::CaptureStderr();
-  const uint32_t handle = driver_.CT_open("COM1");
-  const std::string err = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(handle, 0u);
-  EXPECT_NE(err.find("in use by another process"), std::string::npos) << err;
-  EXPECT_NE(driver_.CT_open("COM2"), 0u);
-
+  const uint32_t handle = OpenAndPowerUp("COM1");
+  ASSERT_EQ(Send(handle, apdu::kSelectData).sw, 0x9000);
+  EXPECT_EQ(Send(handle, apdu::kRead4).data, "CA FE F0 0D");
+  EXPECT_EQ(Send(handle, apdu::kWriteDeadBeef).sw, 0x9000);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
   testos::Kill(probe);
-  EXPECT_NE(driver_.CT_open("COM1"), 0u);
+  driver_.CT_close(handle);
 }
 
 struct DamageCase {
@@ -190,11 +189,13 @@ TEST_F(CardImages, FailedWriteIsReportedAndUndone) {
   fs::create_directory(Image(1));
   EXPECT_EQ(Send(handle, "00 D6 00 00 04 01 02 03 04").sw, 0x6581);
   EXPECT_EQ(FolderEntries(cards_.path()), (std::vector<std::string>{".card1.lock", "card1.img", "moved"}));
+  fs::remove(Image(1));
+  fs::rename(cards_.path() / "moved", Image(1));
 
   ASSERT_EQ(Send(handle, apdu::kSelectData).sw, 0x9000);
   EXPECT_EQ(Send(handle, apdu::kRead4).data, "DE AD BE EF");
   driver_.CT_close(handle);
-  EXPECT_EQ(ReadFile(cards_.path() / "moved"), saved);
+  EXPECT_EQ(ReadFile(Image(1)), saved);
 }
 
 // A writer killed before its rename leaves a whole image under a temporary
@@ -288,15 +289,19 @@ TEST_P(LockTampering, NeverLosesAWrite) {
   ASSERT_EQ(Send(handle, "00 D6 00 00 04 01 02 03 04").sw, 0x9000);
   GetParam().tamper(cards_.path() / ".card1.lock");
   const std::vector<std::string> other = {SKORRA_LIBRARY, "COM1", "00A4000002000100", "00D6000004CAFEF00D"};
+  // The holder's write after the other's is refused while its burst lasts
+  // (its view is stale) and lands on the other's once a new burst began:
+  // the file always ends with the last write reported done.
+  int32_t holder = 0x9000;
   if (GetParam().holder_writes_first) {
     EXPECT_EQ(Send(handle, apdu::kWriteDeadBeef).sw, 0x9000);
-    EXPECT_EQ(RunProbe(other).exit_code, 2) << "the second process must not open the card";
-  } else {
-    EXPECT_EQ(RunProbe(other).exit_code, 0);
-    EXPECT_EQ(Send(handle, apdu::kWriteDeadBeef).sw, 0x6581);
   }
+  EXPECT_EQ(RunProbe(other).exit_code, 0);
+  if (!GetParam().holder_writes_first) holder = Send(handle, apdu::kWriteDeadBeef).sw;
+  EXPECT_TRUE(holder == 0x9000 || holder == 0x6581) << std::hex << holder;
   driver_.CT_close(handle);
-  EXPECT_EQ(ReadDataFile("COM1"), GetParam().holder_writes_first ? "DE AD BE EF" : "CA FE F0 0D");
+  const bool holder_last = !GetParam().holder_writes_first && holder == 0x9000;
+  EXPECT_EQ(ReadDataFile("COM1"), holder_last ? "DE AD BE EF" : "CA FE F0 0D");
 }
 
 void DeleteLock(const fs::path& lock) { fs::remove(lock); }

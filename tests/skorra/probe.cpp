@@ -2,17 +2,20 @@
 // and sends commands, so that tests can check what survives between
 // processes and what a killed process leaves behind.
 //
-//   skorra_probe <driver library> <port> [--repeat N] <command hex>...
+//   skorra_probe <driver library> <port> [--repeat N [--pause MS]] <command hex>...
 //
 // Each command is hex without spaces; each answer prints as one line
 // "SW DATA" (e.g. "9000 DEADBEEF"). --repeat sends the list N times (0:
-// until killed) and prints nothing. Exit 0 when every command was answered
+// until killed) and prints nothing, pausing MS milliseconds after each
+// round. Exit 0 when every command was answered
 // 0x9000, 1 when one was not, 2 when the port did not open.
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/os.h"
@@ -48,6 +51,11 @@ int main(int argc, char** argv) {
     first = 5;
   }
   const bool quiet = first == 5;
+  long pause_ms = 0;
+  if (quiet && argc > 6 && std::strcmp(argv[5], "--pause") == 0) {
+    pause_ms = std::strtol(argv[6], nullptr, 10);
+    first = 7;
+  }
   int result = 0;
   for (long round = 0; repeat == 0 || round < repeat; ++round) {
     for (int i = first; i < argc; ++i) {
@@ -61,6 +69,7 @@ int main(int argc, char** argv) {
       for (int b = 0; b < rsp_len; ++b) std::printf("%02X", rsp[b]);
       std::printf("\n");
     }
+    std::this_thread::sleep_for(std::chrono::milliseconds(pause_ms));
   }
   close(handle);
   testos::CloseLibrary(module);

@@ -1,0 +1,51 @@
+// Holds a card that other programs share for one burst of commands: taken
+// at the burst's first command (waiting while another program holds it),
+// given back once the port has been idle for a short while, so that the
+// commands of a sequence stay together and other programs take turns.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace tarnwick::skorra {
+
+class Lease {
+ public:
+  // Longer than any pause inside one of a client's sequences, short enough
+  // that another program hardly notices the wait.
+  static constexpr std::chrono::milliseconds kIdle{30};
+
+  struct Hooks {
+    std::function<bool(std::string& problem)> take;  // false: not taken, and why
+    std::function<void()> give_back;
+  };
+  explicit Lease(Hooks hooks, std::chrono::milliseconds idle = kIdle);
+  ~Lease();
+  Lease(const Lease&) = delete;
+  Lease& operator=(const Lease&) = delete;
+
+  // Runs `work` holding the lease; false, and `work` not run, when the
+  // lease could not be taken.
+  bool Run(const std::function<void()>& work, std::string& problem);
+
+  // Gives the lease back now, if held.
+  void GiveBack();
+
+ private:
+  void WatchIdle();
+
+  Hooks hooks_;
+  const std::chrono::milliseconds idle_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool held_ = false;
+  bool stopping_ = false;
+  std::chrono::steady_clock::time_point deadline_;
+  std::thread watcher_;  // started with the first lease
+};
+
+}  // namespace tarnwick::skorra
