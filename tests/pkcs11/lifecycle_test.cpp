@@ -3,6 +3,7 @@
 // and the application's mutex callbacks used for the module's locks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -137,21 +138,28 @@ namespace stress {
 constexpr CK_SLOT_ID kSlots[] = {1, 2};
 CK_BYTE kPin[] = "12345678";
 
+struct KeyPair {
+  CK_OBJECT_HANDLE public_key = 0, private_key = 0;
+};
+
 // A key pair on the slot's card and a session that keeps the token logged
 // in for the whole run: every thread's own login is then already done.
-CK_OBJECT_HANDLE PrepareSlot(CK_SLOT_ID slot, CK_SESSION_HANDLE* keeper) {
+// Cards that outlive C_Finalize (in memory on Windows, where the driver
+// stays loaded) keep the pairs of earlier runs.
+KeyPair PrepareSlot(CK_SLOT_ID slot, CK_SESSION_HANDLE* keeper) {
   EXPECT_EQ(C_OpenSession(slot, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr, keeper), CKR_OK);
   EXPECT_EQ(C_Login(*keeper, CKU_USER, kPin, 8), CKR_OK);
   CK_MECHANISM generate{CKM_RSA_PKCS_KEY_PAIR_GEN, nullptr, 0};
-  CK_OBJECT_HANDLE public_key = 0, private_key = 0;
-  EXPECT_EQ(C_GenerateKeyPair(*keeper, &generate, nullptr, 0, nullptr, 0, &public_key, &private_key), CKR_OK);
-  return public_key;
+  KeyPair pair;
+  EXPECT_EQ(C_GenerateKeyPair(*keeper, &generate, nullptr, 0, nullptr, 0, &pair.public_key, &pair.private_key),
+            CKR_OK);
+  return pair;
 }
 
 // One thread's round: a session of its own, the shared login, a search,
 // a signature checked against the public key, random bytes, the session's
 // state. Returns the number of answers that were not the expected ones.
-int Round(CK_SLOT_ID slot, CK_OBJECT_HANDLE public_key, int salt) {
+int Round(CK_SLOT_ID slot, const KeyPair& pair, int salt) {
   int wrong = 0;
   auto check = [&](CK_RV got, CK_RV want) { wrong += got != want; };
   CK_SESSION_HANDLE session = 0;
@@ -164,14 +172,14 @@ int Round(CK_SLOT_ID slot, CK_OBJECT_HANDLE public_key, int salt) {
   check(C_FindObjectsInit(session, &pattern, 1), CKR_OK);
   check(C_FindObjects(session, keys, 4, &found), CKR_OK);
   check(C_FindObjectsFinal(session), CKR_OK);
-  wrong += found != 1;
+  wrong += std::find(keys, keys + found, pair.private_key) == keys + found;
   CK_MECHANISM mechanism{CKM_SHA256_RSA_PKCS, nullptr, 0};
   CK_BYTE data[40] = {static_cast<CK_BYTE>(salt), static_cast<CK_BYTE>(slot)};
   CK_BYTE signature[128];
   CK_ULONG length = sizeof signature;
-  check(C_SignInit(session, &mechanism, found == 1 ? keys[0] : CK_INVALID_HANDLE), CKR_OK);
+  check(C_SignInit(session, &mechanism, pair.private_key), CKR_OK);
   check(C_Sign(session, data, sizeof data, signature, &length), CKR_OK);
-  check(C_VerifyInit(session, &mechanism, public_key), CKR_OK);
+  check(C_VerifyInit(session, &mechanism, pair.public_key), CKR_OK);
   check(C_Verify(session, data, sizeof data, signature, length), CKR_OK);
   CK_BYTE random[16];
   check(C_GenerateRandom(session, random, sizeof random), CKR_OK);
@@ -198,13 +206,13 @@ TEST(Lifecycle, ThreadsShareTwoSlotsUnderEitherLocking) {
   for (const auto& model : models) {
     ASSERT_EQ(C_Initialize(model.args), CKR_OK) << model.what;
     CK_SESSION_HANDLE keepers[2];
-    CK_OBJECT_HANDLE public_keys[2];
-    for (int s = 0; s < 2; ++s) public_keys[s] = stress::PrepareSlot(stress::kSlots[s], &keepers[s]);
+    stress::KeyPair pairs[2];
+    for (int s = 0; s < 2; ++s) pairs[s] = stress::PrepareSlot(stress::kSlots[s], &keepers[s]);
     std::atomic<int> wrong{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t) {
       threads.emplace_back([&, t] {
-        for (int i = 0; i < 12; ++i) wrong += stress::Round(stress::kSlots[t % 2], public_keys[t % 2], t * 16 + i);
+        for (int i = 0; i < 12; ++i) wrong += stress::Round(stress::kSlots[t % 2], pairs[t % 2], t * 16 + i);
       });
     }
     for (auto& thread : threads) thread.join();
