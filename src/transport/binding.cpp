@@ -1,5 +1,6 @@
-// InitialLib and FreeLib: the driver module handle and the twelve-slot
-// driver function table, the only process-wide state of the library.
+// InitialLib and FreeLib: the driver module handle and the table of the six
+// driver functions the library calls, the only process-wide state of the
+// library.
 #include <cstddef>
 
 #include "transport/driver.h"
@@ -16,14 +17,10 @@ using ResetCardFn = int32_t (*)(int32_t, int32_t, int32_t);
 using TransmitFn = int32_t (*)(uint32_t, uint8_t, const uint8_t*, uint8_t*, uint8_t*);
 
 // Slot order is the order of resolution.
-enum Slot : std::size_t {
-  kCtOpen, kCtClose, kIccMessage, kCtReset, kIccReset, kIccSetNad, kIccTsiApi,
-  kCHexToBin, kBinToCHex, kDesSubkey, kDesEncrypt, kDesDecrypt, kSlotCount
-};
+enum Slot : std::size_t { kCtOpen, kCtClose, kCtReset, kIccReset, kIccSetNad, kIccTsiApi, kSlotCount };
 
-constexpr const char* kSlotNames[kSlotCount] = {
-    "CT_open",   "CT_close",  "ICC_message", "CT_reset",   "ICC_reset",  "ICC_set_NAD",
-    "ICC_tsi_api", "CHexToBin", "BinToCHex", "DESsubkey", "DESencrypt", "DESdecrypt"};
+constexpr const char* kSlotNames[kSlotCount] = {"CT_open",   "CT_close",    "CT_reset",
+                                                "ICC_reset", "ICC_set_NAD", "ICC_tsi_api"};
 
 platform::ModuleHandle g_module = nullptr;
 void* g_slots[kSlotCount] = {};
