@@ -7,6 +7,7 @@
 #include "command.h"
 #include "protocol/instructions.h"
 #include "driver_link.h"
+#include "driver_loader.h"
 #include "whole_file.h"
 
 namespace tarnwick::cli {
@@ -66,7 +67,7 @@ std::vector<RawCommand> ParseCommands(ArgReader& a, const std::vector<std::strin
   for (const RawCommand& command : commands) {
     if (command.bytes.size() < kShortestCommand)
       a.Fail("APDU: at least 4 bytes (CLA INS P1 P2), got " + std::to_string(command.bytes.size()));
-    a.Limit("APDU", command.bytes.size(), DriverLink::kLongestCommand);
+    a.Limit("APDU", command.bytes.size(), loader::kLongestCommand);
   }
   return commands;
 }

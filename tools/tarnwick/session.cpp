@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform.h"
+#include "driver_link.h"
 
 namespace tarnwick::cli {
 namespace {
@@ -35,14 +35,8 @@ void EnableDriverTrace() {
 
 CardSession::CardSession(const SessionOptions& options, Report& report) {
   if (options.trace) EnableDriverTrace();
-  const char* driver = options.selector == 1 ? "serial reader driver (libskorra.so)"
-                                             : "USB reader driver (libusbskorra.so)";
   if (InitialLib(options.selector) != 1) {
-    const std::string call = "InitialLib(" + std::to_string(options.selector) + "): the " + driver;
-    if (std::optional<std::string> why = platform::DriverLoadFailure(options.selector))
-      report.Failure(call + " could not be loaded: " + *why);
-    else
-      report.Failure(call + " was not found; it belongs beside libtarnwick.so or on LD_LIBRARY_PATH");
+    report.Failure("InitialLib(" + std::to_string(options.selector) + "): " + DriverLink::LoadFailure(options.selector));
     return;
   }
   bound_ = true;
