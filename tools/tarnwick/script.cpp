@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "hex.h"
-#include "protocol/instructions.h"
+#include "protocol/trace_view.h"
 
 namespace tarnwick::cli {
 namespace {
@@ -64,27 +64,13 @@ std::string_view Trimmed(std::string_view s) {
   return s;
 }
 
-// A raw command as the driver's trace shows it: its header, then each
-// secret data byte as "**". The instruction's declaration decides, so an
-// undeclared command hides all of its data.
-std::string MaskedCommand(const Bytes& command) {
-  constexpr std::size_t kHeader = 5;  // CLA INS P1 P2 and the length byte
-  const std::size_t secret = protocol::SecretDataBytes(command);
-  std::string shown;
-  for (std::size_t i = 0; i < command.size(); ++i) {
-    const bool hidden = i >= kHeader && i - kHeader < secret;
-    shown += (i == 0 ? "" : " ") + (hidden ? std::string("**") : ToHex(std::span(command).subspan(i, 1)));
-  }
-  return shown;
-}
-
 // An `apdu` line rebuilt command by command: separators and expected status
-// words as typed, the bytes through MaskedCommand.
+// words as typed, the bytes as the driver's trace shows them.
 std::string EchoedApdu(const std::vector<std::string>& words) {
   std::string echoed = words[0];
   Bytes command;
   auto flush = [&] {
-    if (!command.empty()) echoed += " " + MaskedCommand(command);
+    if (!command.empty()) echoed += " " + protocol::CommandHex(command, false);
     command.clear();
   };
   for (std::size_t i = 1; i < words.size(); ++i) {
