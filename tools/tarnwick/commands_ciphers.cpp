@@ -158,45 +158,45 @@ const Command kCommands[] = {
     {"des-encrypt", "encrypt one 8-byte block with DES on the card (DesEncrypt)", "KEY BLOCK",
      "KEY    the 8-byte DES key (it travels to the card in the clear)\n"
      "BLOCK  the 8-byte block",
-     "tarnwick des-encrypt 0123456789ABCDEF 4E6F772069732074", "", true, ParseDesEncrypt},
+     "tarnwick des-encrypt 0123456789ABCDEF 4E6F772069732074", "", true, ParseDesEncrypt, HideArguments({1})},
     {"des-decrypt", "decrypt one 8-byte block with DES on the card (DesDecrypt)", "KEY BLOCK",
      "KEY    the 8-byte DES key\n"
      "BLOCK  the 8-byte block",
-     "tarnwick des-decrypt 0123456789ABCDEF 3FA40E8A984D4815", "", true, ParseDesDecrypt},
+     "tarnwick des-decrypt 0123456789ABCDEF 3FA40E8A984D4815", "", true, ParseDesDecrypt, HideArguments({1})},
     {"ic-tdes", "encrypt one block with two-key triple-DES, computed by the card (IC_TriDesEncrypt)",
      "KEY BLOCK",
      "KEY    the 16-byte key, K1 then K2\n"
      "BLOCK  the 8-byte block",
-     "tarnwick ic-tdes 000102030405060708090A0B0C0D0E0F 0011223344556677", "", true, ParseCardTripleDes},
+     "tarnwick ic-tdes 000102030405060708090A0B0C0D0E0F 0011223344556677", "", true, ParseCardTripleDes, HideArguments({1})},
     {"cdea-load-key", "load a 16-byte key into the card's block cipher (Cdea_Genkey)", "KEY",
      "KEY  the 16-byte key", "tarnwick cdea-load-key 000102030405060708090A0B0C0D0E0F", "", true,
-     ParseCdeaLoadKey},
+     ParseCdeaLoadKey, HideArguments({1})},
     {"cdea-encrypt", "encrypt with the card's 16-byte block cipher (Cdea_Encrypt)",
      "KEY DATA [--out FILE] | KEY --in FILE",
      "KEY   the 16-byte key, loaded first\n"
      "DATA  hex bytes or @FILE; a short last block is zero-filled",
      "tarnwick cdea-encrypt 000102030405060708090A0B0C0D0E0F \"48 65 6C 6C 6F\"", "--in= --out=", true,
-     ParseCdeaEncrypt},
+     ParseCdeaEncrypt, HideArguments({1})},
     {"cdea-decrypt", "decrypt with the card's 16-byte block cipher (Cdea_Decrypt)",
      "KEY DATA [--out FILE] | KEY --in FILE",
      "KEY   the 16-byte key, loaded first\n"
      "DATA  whole 16-byte blocks, hex bytes or @FILE",
      "cdea-encrypt 000102030405060708090A0B0C0D0E0F \"48 65 6C 6C 6F\" --out cipher.bin\n"
      "cdea-decrypt 000102030405060708090A0B0C0D0E0F @cipher.bin", "--in= --out=", true,
-     ParseCdeaDecrypt},
+     ParseCdeaDecrypt, HideArguments({1})},
     {"cdea-genmk", "send the cipher's key command (Cdea_GenMK)", "MODE DATA [--p2 P2]",
      "MODE  0 (80 CE 20 00) or 1 (80 CE 60 P2)\n"
      "DATA  command data, hex bytes or @FILE\n"
      "--p2  P2 in mode 1, hex (default 00)",
      "cdea-load-key 000102030405060708090A0B0C0D0E0F\n"
-     "cdea-genmk 0 00112233445566778899AABBCCDDEEFF", "--p2=", true, ParseCdeaGenMk},
+     "cdea-genmk 0 00112233445566778899AABBCCDDEEFF", "--p2=", true, ParseCdeaGenMk, kEchoInClear},
     {"cdea-command", "run the cipher command under the card's current key state (Cdea_Command)",
      "DATA [--out FILE] | --in FILE",
      "DATA  hex bytes or @FILE, processed in 16-byte blocks (a short last block is zero-filled);\n"
      "      in a script after cdea-genmk or cdea-load-key, since each invocation resets the card",
      "cdea-load-key 000102030405060708090A0B0C0D0E0F\n"
      "cdea-genmk 0 00112233445566778899AABBCCDDEEFF\n"
-     "cdea-command 48656C6C6F", "--in= --out=", true, ParseCdeaCommand},
+     "cdea-command 48656C6C6F", "--in= --out=", true, ParseCdeaCommand, kEchoInClear},
     {"cdea-inmk", "key command, then the cipher command over the data (Cdea_InMK)",
      "MODE KEYDATA DATA [--p2 P2] [--out FILE]",
      "MODE     0 or 1, as for cdea-genmk\n"
@@ -206,7 +206,7 @@ const Command kCommands[] = {
      "verify 01 12345678\n"
      "add-key 03 \"03 02 00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF\"\n"
      "cdea-inmk 1 000102030405060708090A0B0C0D0E0F 00112233445566778899AABBCCDDEEFF --p2 03",
-     "--p2= --in= --out=", true, ParseCdeaInMk},
+     "--p2= --in= --out=", true, ParseCdeaInMk, kEchoInClear},
     {"cdea-outmk", "key command with 16 bytes, then the cipher command (Cdea_OutMK)",
      "MODE KEYDATA DATA [--out FILE]",
      "MODE     0 or 1, as for cdea-genmk (P2 is 00)\n"
@@ -214,10 +214,10 @@ const Command kCommands[] = {
      "DATA     hex bytes or @FILE (or --in FILE), processed in 16-byte blocks",
      "cdea-load-key 000102030405060708090A0B0C0D0E0F\n"
      "cdea-outmk 0 000102030405060708090A0B0C0D0E0F 00112233445566778899AABBCCDDEEFF",
-     "--in= --out=", true, ParseCdeaOutMk},
+     "--in= --out=", true, ParseCdeaOutMk, kEchoInClear},
     {"sha1", "have the card compute SHA-1 of a message (SHA_Compress)", "DATA [--out FILE] | --in FILE",
      "DATA  the message, 0 to 32767 bytes, hex or @FILE", "tarnwick sha1 616263", "--in= --out=", true,
-     ParseSha1},
+     ParseSha1, kEchoInClear},
 };
 
 }  // namespace
