@@ -144,7 +144,7 @@ Action GenerateToFile(uint8_t keyid, uint8_t fid) {
   return [=](Context& c) {
     int32_t sw = SelectFile(0x00, 0, fid, c.reader);
     c.report.Status("SelectFile", sw);
-    if (sw == 0x9000) c.report.Status("MyRsaGeneratekey", MyRsaGeneratekey(0, fid, keyid, c.reader));
+    if (sw == TW_SW_SUCCESS) c.report.Status("MyRsaGeneratekey", MyRsaGeneratekey(0, fid, keyid, c.reader));
   };
 }
 
