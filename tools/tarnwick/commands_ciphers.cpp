@@ -23,8 +23,16 @@ Bytes PaddedToBlocks(Bytes data) {
   return data;
 }
 
-void ReportBlocks(Context& c, std::string_view call, int32_t sw, const Bytes& out, int32_t count,
-                  const std::optional<std::string>& out_path) {
+// Runs a block call (data padded to whole blocks, the data's length, the
+// result's room, the count of bytes done) and reports its status word and
+// the blocks it did.
+template <typename BlockCall>
+void RunBlocks(Context& c, std::string_view call, const Bytes& data, const std::optional<std::string>& out_path,
+               BlockCall run) {
+  Bytes in = PaddedToBlocks(data);
+  Bytes out(in.size());
+  int32_t count = 0;
+  const int32_t sw = run(in.data(), static_cast<int32_t>(data.size()), out.data(), &count);
   c.report.Status(call, sw);
   std::size_t valid = count < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(count), out.size());
   if (sw == TW_SW_SUCCESS) c.report.Output("result", Bytes(out.begin(), out.begin() + valid), out_path);
@@ -65,11 +73,9 @@ Action CdeaAction(std::string_view call, CdeaOp op, ArgReader& a) {
   Bytes data = a.MainData("DATA");
   auto out = a.Output();
   return [=](Context& c) {
-    Bytes in = PaddedToBlocks(data);
-    Bytes result(in.size());
-    int32_t count = 0;
-    int32_t sw = op(c.reader, key.data(), in.data(), static_cast<int32_t>(data.size()), result.data(), &count);
-    ReportBlocks(c, call, sw, result, count, out);
+    RunBlocks(c, call, data, out, [&](const uint8_t* in, int32_t length, uint8_t* result, int32_t* count) {
+      return op(c.reader, key.data(), in, length, result, count);
+    });
   };
 }
 
@@ -99,11 +105,9 @@ Action ParseCdeaCommand(ArgReader& a) {
   Bytes data = a.MainData("DATA");
   auto out = a.Output();
   return [=](Context& c) {
-    Bytes in = PaddedToBlocks(data);
-    Bytes result(in.size());
-    int32_t count = 0;
-    int32_t sw = Cdea_Command(c.reader, in.data(), static_cast<int32_t>(data.size()), result.data(), &count);
-    ReportBlocks(c, "Cdea_Command", sw, result, count, out);
+    RunBlocks(c, "Cdea_Command", data, out, [&](const uint8_t* in, int32_t length, uint8_t* result, int32_t* count) {
+      return Cdea_Command(c.reader, in, length, result, count);
+    });
   };
 }
 
@@ -115,15 +119,14 @@ Action ParseCdeaInMk(ArgReader& a) {
   int32_t p2 = a.HexByteOption("--p2").value_or(0);
   auto out = a.Output();
   return [=](Context& c) {
-    uint8_t rsp[256] = {};
-    uint8_t rsp_len = 0;
-    Bytes in = PaddedToBlocks(data);
-    Bytes result(in.size());
-    int32_t count = 0;
-    int32_t sw = Cdea_InMK(c.reader, key_data.data(), static_cast<int32_t>(key_data.size()), mode, in.data(),
-                           static_cast<int32_t>(data.size()), rsp, &rsp_len, result.data(), &count, p2);
-    if (rsp_len > 0) c.report.Data("key command answer", Bytes(rsp, rsp + rsp_len));
-    ReportBlocks(c, "Cdea_InMK", sw, result, count, out);
+    RunBlocks(c, "Cdea_InMK", data, out, [&](const uint8_t* in, int32_t length, uint8_t* result, int32_t* count) {
+      uint8_t rsp[256] = {};
+      uint8_t rsp_len = 0;
+      const int32_t sw = Cdea_InMK(c.reader, key_data.data(), static_cast<int32_t>(key_data.size()), mode, in,
+                                   length, rsp, &rsp_len, result, count, p2);
+      if (rsp_len > 0) c.report.Data("key command answer", Bytes(rsp, rsp + rsp_len));
+      return sw;
+    });
   };
 }
 
@@ -133,12 +136,9 @@ Action ParseCdeaOutMk(ArgReader& a) {
   Bytes data = a.MainData("DATA");
   auto out = a.Output();
   return [=](Context& c) {
-    Bytes in = PaddedToBlocks(data);
-    Bytes result(in.size());
-    int32_t count = 0;
-    int32_t sw = Cdea_OutMK(c.reader, key_data.data(), mode, in.data(), static_cast<int32_t>(data.size()),
-                            result.data(), &count);
-    ReportBlocks(c, "Cdea_OutMK", sw, result, count, out);
+    RunBlocks(c, "Cdea_OutMK", data, out, [&](const uint8_t* in, int32_t length, uint8_t* result, int32_t* count) {
+      return Cdea_OutMK(c.reader, key_data.data(), mode, in, length, result, count);
+    });
   };
 }
 
