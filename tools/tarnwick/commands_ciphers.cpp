@@ -167,7 +167,8 @@ const Command kCommands[] = {
      "KEY BLOCK",
      "KEY    the 16-byte key, K1 then K2\n"
      "BLOCK  the 8-byte block",
-     "tarnwick ic-tdes 000102030405060708090A0B0C0D0E0F 0011223344556677", "", true, ParseCardTripleDes, HideArguments({1})},
+     "tarnwick ic-tdes 000102030405060708090A0B0C0D0E0F 0011223344556677", "", true, ParseCardTripleDes,
+     HideArguments({1})},
     {"cdea-load-key", "load a 16-byte key into the card's block cipher (Cdea_Genkey)", "KEY",
      "KEY  the 16-byte key", "tarnwick cdea-load-key 000102030405060708090A0B0C0D0E0F", "", true,
      ParseCdeaLoadKey, HideArguments({1})},

@@ -87,7 +87,8 @@ const Command kCommands[] = {
     {"tdes", "two-key triple-DES encryption on the host, ECB (TriDesEncrypt)", "KEY DATA [--out FILE]",
      "KEY   the 16-byte key, K1 then K2\n"
      "DATA  hex bytes or @FILE (or --in FILE); a short last block is zero-filled",
-     "tarnwick tdes 000102030405060708090A0B0C0D0E0F 0011223344556677", "--in= --out=", false, ParseTripleDes, HideArguments({1})},
+     "tarnwick tdes 000102030405060708090A0B0C0D0E0F 0011223344556677", "--in= --out=", false, ParseTripleDes,
+     HideArguments({1})},
     {"digest", "the library's software digest, 16, 8 or 4 bytes (softDHADigest)",
      "DATA [--size 16|8|4] [--out FILE]",
      "DATA    the message, hex bytes or @FILE (or --in FILE)\n"

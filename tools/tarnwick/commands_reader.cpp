@@ -50,7 +50,8 @@ bool ListPort(Context& c, const DriverLink& link, uint8_t port) {
 Action ParseReaders(ArgReader&) {
   return [](Context& c) {
     if (InitialLib(c.session.selector) != 1) {
-      c.report.Failure("InitialLib(" + std::to_string(c.session.selector) + "): " + DriverLink::LoadFailure(c.session.selector));
+      c.report.Failure("InitialLib(" + std::to_string(c.session.selector) +
+                       "): " + DriverLink::LoadFailure(c.session.selector));
       return;
     }
     std::string why;

@@ -30,7 +30,8 @@ void EnableDriverTrace() {
 CardSession::CardSession(const SessionOptions& options, Report& report) {
   if (options.trace) EnableDriverTrace();
   if (InitialLib(options.selector) != 1) {
-    report.Failure("InitialLib(" + std::to_string(options.selector) + "): " + DriverLink::LoadFailure(options.selector));
+    report.Failure("InitialLib(" + std::to_string(options.selector) + "): " +
+                   DriverLink::LoadFailure(options.selector));
     return;
   }
   bound_ = true;
