@@ -3,9 +3,9 @@
  *
  * Tarnwick loads the driver by bare name (libskorra.so for selector 1,
  * libusbskorra.so otherwise; skorra.dll / usbskorra.dll on Windows) and
- * resolves these twelve names. Six are called; the other six are resolved
- * and never called, so a driver may leave them out. A thirteenth, CT_describe,
- * is for tools that list readers; Tarnwick itself never resolves it.
+ * calls the first six names below. CT_describe is for tools that list
+ * readers. The last six are part of the driver's traditional export table;
+ * Tarnwick neither resolves nor calls them, so a driver may leave them out.
  */
 #ifndef TARNWICK_DRIVER_H
 #define TARNWICK_DRIVER_H
@@ -74,7 +74,7 @@ TW_DRIVER_API int32_t ICC_tsi_api(uint32_t handle, uint8_t cmd_len, const uint8_
 TW_DRIVER_API int32_t CT_describe(uint32_t handle, char *text, uint32_t text_size, uint8_t *atr,
                                   uint8_t *atr_len);
 
-/* Resolved by Tarnwick but never called. */
+/* Neither resolved nor called by Tarnwick. */
 TW_DRIVER_API int32_t ICC_message(void);
 TW_DRIVER_API int32_t CHexToBin(void);
 TW_DRIVER_API int32_t BinToCHex(void);

@@ -1,9 +1,10 @@
-// InitialLib and FreeLib: the driver module handle and the twelve-slot
-// driver function table, the only process-wide state of the library.
+// InitialLib and FreeLib: the driver module handle and the table of the six
+// driver functions the library calls, the only process-wide state of the
+// library.
 #include <cstddef>
 
+#include "driver_loader.h"
 #include "transport/driver.h"
-#include "transport/platform.h"
 #include "tarnwick.h"
 
 namespace tarnwick::driver {
@@ -13,19 +14,14 @@ using OpenFn = uint32_t (*)(const char*);
 using CloseFn = int32_t (*)(uint32_t);
 using OneArgFn = int32_t (*)(int32_t);
 using ResetCardFn = int32_t (*)(int32_t, int32_t, int32_t);
-using TransmitFn = int32_t (*)(uint32_t, uint8_t, const uint8_t*, uint8_t*, uint8_t*);
 
 // Slot order is the order of resolution.
-enum Slot : std::size_t {
-  kCtOpen, kCtClose, kIccMessage, kCtReset, kIccReset, kIccSetNad, kIccTsiApi,
-  kCHexToBin, kBinToCHex, kDesSubkey, kDesEncrypt, kDesDecrypt, kSlotCount
-};
+enum Slot : std::size_t { kCtOpen, kCtClose, kCtReset, kIccReset, kIccSetNad, kIccTsiApi, kSlotCount };
 
-constexpr const char* kSlotNames[kSlotCount] = {
-    "CT_open",   "CT_close",  "ICC_message", "CT_reset",   "ICC_reset",  "ICC_set_NAD",
-    "ICC_tsi_api", "CHexToBin", "BinToCHex", "DESsubkey", "DESencrypt", "DESdecrypt"};
+constexpr const char* kSlotNames[kSlotCount] = {"CT_open",   "CT_close",    "CT_reset",
+                                                "ICC_reset", "ICC_set_NAD", "ICC_tsi_api"};
 
-platform::ModuleHandle g_module = nullptr;
+loader::Module g_module = nullptr;
 void* g_slots[kSlotCount] = {};
 
 template <typename Fn>
@@ -34,7 +30,7 @@ Fn SlotAs(Slot slot) {
 }
 
 void ResolveTable() {
-  for (std::size_t i = 0; i < kSlotCount; ++i) g_slots[i] = platform::FindSymbol(g_module, kSlotNames[i]);
+  for (std::size_t i = 0; i < kSlotCount; ++i) g_slots[i] = loader::FindFunction(g_module, kSlotNames[i]);
 }
 
 void ClearTable() {
@@ -68,18 +64,16 @@ std::optional<int32_t> SetNad(int32_t nad) {
   return std::nullopt;
 }
 
-std::optional<int32_t> Transmit(uint32_t handle, uint8_t cmd_len, const uint8_t* cmd,
-                                 uint8_t* rsp_len, uint8_t* rsp) {
-  if (auto fn = SlotAs<TransmitFn>(kIccTsiApi))
-    return fn(handle, cmd_len, cmd, rsp_len, rsp);
-  return std::nullopt;
+int32_t Transmit(uint32_t handle, std::span<const uint8_t> command, uint8_t* rsp_len, uint8_t* rsp) {
+  return loader::Transmit(SlotAs<loader::TransmitFn>(kIccTsiApi), handle, command, rsp_len, rsp);
 }
 
 // A bound driver stays bound: a second InitialLib resolves the table again
 // from the same library whatever its selector.
 uint8_t Bind(uint8_t selector) {
   if (g_module == nullptr) {
-    g_module = platform::LoadModule(platform::DriverFileName(selector == 1));
+    // Beside this library is where its drivers are installed.
+    g_module = loader::LoadDriver(loader::DriverFileName(selector), reinterpret_cast<const void*>(&Bind));
     if (g_module == nullptr) return 0;
   }
   ResolveTable();
@@ -90,7 +84,7 @@ uint8_t Bind(uint8_t selector) {
 // into an unloaded library.
 int32_t Unbind() {
   if (g_module == nullptr) return 0;
-  int32_t result = platform::UnloadModule(g_module);
+  int32_t result = loader::UnloadDriver(g_module);
   g_module = nullptr;
   ClearTable();
   return result;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 
 namespace tarnwick::driver {
 
@@ -13,7 +14,8 @@ std::optional<int32_t> Close(uint32_t handle);
 std::optional<int32_t> ResetReader(int32_t arg);
 std::optional<int32_t> ResetCard(int32_t arg1, int32_t arg2, int32_t arg3);
 std::optional<int32_t> SetNad(int32_t nad);
-std::optional<int32_t> Transmit(uint32_t handle, uint8_t cmd_len, const uint8_t* cmd,
-                                 uint8_t* rsp_len, uint8_t* rsp);
+// ICC_tsi_api through the loader's one call with its retries: 0x6700 for a
+// command too long for the driver, 0xFFFF when no driver answers.
+int32_t Transmit(uint32_t handle, std::span<const uint8_t> command, uint8_t* rsp_len, uint8_t* rsp);
 
 }  // namespace tarnwick::driver

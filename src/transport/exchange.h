@@ -8,10 +8,10 @@
 
 namespace tarnwick {
 
-// Hands the frame to the driver's ICC_tsi_api, up to four calls while the
-// driver answers 0xFFFF, and returns the status word of the last call. A
-// frame longer than a one-byte length can carry is refused with 0x6700 and
-// nothing is called. The response buffer is the caller's and is not cleared.
+// Hands the frame to the driver's ICC_tsi_api through the driver loader's
+// one call (loader::Transmit: its retries while the driver answers 0xFFFF,
+// 0x6700 for a frame longer than a one-byte length can carry). The response
+// buffer is the caller's and is not cleared.
 int32_t ExchangeCommand(uint32_t handle, const CommandFrame& frame, uint8_t* rsp_len,
                         uint8_t* rsp);
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "driver_loader.h"
 #include "protocol/instructions.h"
 
 namespace tarnwick {
@@ -17,8 +18,7 @@ class CommandFrame {
   static constexpr std::size_t kHeaderSize = 5;
   // Room for the longest short command: header, 255 data bytes and Le.
   static constexpr std::size_t kCapacity = kHeaderSize + 255 + 1;
-  // The driver takes the command length as one byte.
-  static constexpr std::size_t kMaxSendable = 255;
+  static constexpr std::size_t kMaxSendable = loader::kLongestCommand;
 
   // A header-only command (length 5) of the instruction; every byte after
   // the header is zero.
@@ -49,7 +49,6 @@ class CommandFrame {
   uint8_t* data() { return bytes_.data() + kHeaderSize; }
   const uint8_t* bytes() const { return bytes_.data(); }
   std::size_t length() const { return length_; }
-  bool Sendable() const { return length_ <= kMaxSendable; }
 
  private:
   std::array<uint8_t, kCapacity> bytes_{};

@@ -290,9 +290,11 @@ INSTANTIATE_TEST_SUITE_P(
                       EchoCase{"apdu 00A4000002 0001 , 80 F4 00 00 02 AABB",
                                "apdu 00 A4 00 00 02 00 01 , 80 F4 00 00 02 ** **"}));
 
-TEST(ScriptEcho, EveryRuleNamesASubcommand) {
-  for (std::string_view name : tarnwick::cli::SubcommandsWithSecrets())
-    EXPECT_NE(tarnwick::cli::FindCommand(name), nullptr) << name;
+// A subcommand that declares no echo rule hides every positional argument.
+TEST(ScriptEcho, UndeclaredSubcommandHidesItsArguments) {
+  const tarnwick::cli::Command made_up{"made-up", "", "", "", "", "--out=", true, nullptr};
+  const tarnwick::cli::ScriptStep step{1, "made-up 01 \"02 03\" --out x", &made_up, {}, false};
+  EXPECT_EQ(tarnwick::cli::EchoedLine(step, false), "made-up ** ** --out x");
 }
 
 struct DerCase {

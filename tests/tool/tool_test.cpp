@@ -234,9 +234,21 @@ std::vector<Example> ExamplesIn(const std::string& help) {
   return examples;
 }
 
+// An example whose commands the trace shows with hidden bytes: its line as
+// `run` would echo it must hide something too.
+void ExpectEchoHidesWhatTheTraceHides(const Example& example, const std::string& trace) {
+  const tarnwick::cli::Command* command = tarnwick::cli::FindCommand(example.args[0]);
+  if (command == nullptr || !example.input.empty() || !Has(trace, "**")) return;
+  std::string line;
+  for (const std::string& word : example.args) line += (line.empty() ? "\"" : " \"") + word + "\"";
+  const tarnwick::cli::ScriptStep step{1, line, command, {}, false};
+  EXPECT_TRUE(Has(tarnwick::cli::EchoedLine(step, false), "**"))
+      << command->name << ": the trace hides bytes its echo rule shows\n" << trace;
+}
+
 TEST_F(Tool, EveryHelpExampleRunsOnAFreshCard) {
   // Examples name files in the working folder; each help text's examples
-  // run in order on a card of their own.
+  // run in order on a card of their own, traced.
   const fs::path before = fs::current_path();
   fs::current_path(dir_);
   std::vector<std::vector<std::string>> topics{{"--help"}};
@@ -246,11 +258,13 @@ TEST_F(Tool, EveryHelpExampleRunsOnAFreshCard) {
     EXPECT_EQ(help.exit_code, 0) << topics[t][0];
     std::vector<Example> examples = ExamplesIn(help.out);
     EXPECT_FALSE(examples.empty()) << topics[t][0] << " has no example";
-    std::vector<std::string> card{"SKORRA_VCARD_DIR=" + (dir_ / ("card" + std::to_string(t))).string()};
+    std::vector<std::string> card{"SKORRA_VCARD_DIR=" + (dir_ / ("card" + std::to_string(t))).string(),
+                                  "SKORRA_TRACE=1"};
     for (const Example& example : examples) {
       auto run = RunProcess(TARNWICK_TOOL, example.args, card, dir_, example.input);
       EXPECT_EQ(run.exit_code, 0) << topics[t][0] << ": " << example.args[0] << "\n" << example.input << run.out
                                   << run.err;
+      ExpectEchoHidesWhatTheTraceHides(example, run.err);
     }
   }
   fs::current_path(before);

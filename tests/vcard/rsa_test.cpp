@@ -7,9 +7,8 @@
 #include <openssl/param_build.h>
 #include <openssl/rsa.h>
 
-#include <memory>
-
 #include "card_test_support.h"
+#include "common/openssl_owned.h"
 #include "vcard/rsa_key.h"
 
 namespace vcardtest {
@@ -19,16 +18,7 @@ using tarnwick::vcard::GenerateRsaKey;
 using tarnwick::vcard::PublicKeyRecord;
 using tarnwick::vcard::RsaPrivateKey;
 
-struct Free {
-  void operator()(BIGNUM* p) const { BN_free(p); }
-  void operator()(BN_CTX* p) const { BN_CTX_free(p); }
-  void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }
-  void operator()(EVP_PKEY_CTX* p) const { EVP_PKEY_CTX_free(p); }
-  void operator()(OSSL_PARAM_BLD* p) const { OSSL_PARAM_BLD_free(p); }
-  void operator()(OSSL_PARAM* p) const { OSSL_PARAM_free(p); }
-};
-template <class T>
-using Owned = std::unique_ptr<T, Free>;
+using tarnwick::openssl::Owned;
 
 Owned<BIGNUM> Number(const std::vector<uint8_t>& bytes) {
   return Owned<BIGNUM>(BN_bin2bn(bytes.data(), static_cast<int>(bytes.size()), nullptr));

@@ -2,7 +2,9 @@
 // turns its arguments into an action that runs inside a card session.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -23,6 +25,26 @@ struct Context {
 // What a subcommand does once its arguments are read.
 using Action = std::function<void(Context&)>;
 
+// What `run` echoes of a subcommand's line when secrets are not wanted
+// (SKORRA_TRACE_SECRETS unset): the positional arguments that carry a
+// passphrase, an unblocking code, a key block or a key show as "**". As the
+// trace hides all data of a command no instruction declares, a subcommand
+// that declares no rule hides every positional argument.
+struct EchoRule {
+  uint32_t hidden = ~uint32_t{0};  // bit i: the (i+1)-th positional argument
+  bool command_bytes = false;      // the positionals are command APDUs, shown as the trace shows them
+};
+
+inline constexpr EchoRule kEchoInClear{0, false};
+inline constexpr EchoRule kEchoCommandBytes{0, true};
+
+// Hides the positional arguments at these positions, counted from 1.
+constexpr EchoRule HideArguments(std::initializer_list<int> positions) {
+  EchoRule rule{0, false};
+  for (int position : positions) rule.hidden |= uint32_t{1} << (position - 1);
+  return rule;
+}
+
 struct Command {
   std::string_view name;
   std::string_view summary;  // one line for the list of subcommands
@@ -34,6 +56,7 @@ struct Command {
   // Reads the arguments; the result is used only when the reader reports
   // no error after Finish().
   Action (*parse)(ArgReader& args);
+  EchoRule echo = {};
 };
 
 // The families' tables, in the order --help lists them.

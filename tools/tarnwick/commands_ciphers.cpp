@@ -23,8 +23,16 @@ Bytes PaddedToBlocks(Bytes data) {
   return data;
 }
 
-void ReportBlocks(Context& c, std::string_view call, int32_t sw, const Bytes& out, int32_t count,
-                  const std::optional<std::string>& out_path) {
+// Runs a block call (data padded to whole blocks, the data's length, the
+// result's room, the count of bytes done) and reports its status word and
+// the blocks it did.
+template <typename BlockCall>
+void RunBlocks(Context& c, std::string_view call, const Bytes& data, const std::optional<std::string>& out_path,
+               BlockCall run) {
+  Bytes in = PaddedToBlocks(data);
+  Bytes out(in.size());
+  int32_t count = 0;
+  const int32_t sw = run(in.data(), static_cast<int32_t>(data.size()), out.data(), &count);
   c.report.Status(call, sw);
   std::size_t valid = count < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(count), out.size());
   if (sw == TW_SW_SUCCESS) c.report.Output("result", Bytes(out.begin(), out.begin() + valid), out_path);
@@ -65,11 +73,9 @@ Action CdeaAction(std::string_view call, CdeaOp op, ArgReader& a) {
   Bytes data = a.MainData("DATA");
   auto out = a.Output();
   return [=](Context& c) {
-    Bytes in = PaddedToBlocks(data);
-    Bytes result(in.size());
-    int32_t count = 0;
-    int32_t sw = op(c.reader, key.data(), in.data(), static_cast<int32_t>(data.size()), result.data(), &count);
-    ReportBlocks(c, call, sw, result, count, out);
+    RunBlocks(c, call, data, out, [&](const uint8_t* in, int32_t length, uint8_t* result, int32_t* count) {
+      return op(c.reader, key.data(), in, length, result, count);
+    });
   };
 }
 
@@ -99,11 +105,9 @@ Action ParseCdeaCommand(ArgReader& a) {
   Bytes data = a.MainData("DATA");
   auto out = a.Output();
   return [=](Context& c) {
-    Bytes in = PaddedToBlocks(data);
-    Bytes result(in.size());
-    int32_t count = 0;
-    int32_t sw = Cdea_Command(c.reader, in.data(), static_cast<int32_t>(data.size()), result.data(), &count);
-    ReportBlocks(c, "Cdea_Command", sw, result, count, out);
+    RunBlocks(c, "Cdea_Command", data, out, [&](const uint8_t* in, int32_t length, uint8_t* result, int32_t* count) {
+      return Cdea_Command(c.reader, in, length, result, count);
+    });
   };
 }
 
@@ -115,15 +119,14 @@ Action ParseCdeaInMk(ArgReader& a) {
   int32_t p2 = a.HexByteOption("--p2").value_or(0);
   auto out = a.Output();
   return [=](Context& c) {
-    uint8_t rsp[256] = {};
-    uint8_t rsp_len = 0;
-    Bytes in = PaddedToBlocks(data);
-    Bytes result(in.size());
-    int32_t count = 0;
-    int32_t sw = Cdea_InMK(c.reader, key_data.data(), static_cast<int32_t>(key_data.size()), mode, in.data(),
-                           static_cast<int32_t>(data.size()), rsp, &rsp_len, result.data(), &count, p2);
-    if (rsp_len > 0) c.report.Data("key command answer", Bytes(rsp, rsp + rsp_len));
-    ReportBlocks(c, "Cdea_InMK", sw, result, count, out);
+    RunBlocks(c, "Cdea_InMK", data, out, [&](const uint8_t* in, int32_t length, uint8_t* result, int32_t* count) {
+      uint8_t rsp[256] = {};
+      uint8_t rsp_len = 0;
+      const int32_t sw = Cdea_InMK(c.reader, key_data.data(), static_cast<int32_t>(key_data.size()), mode, in,
+                                   length, rsp, &rsp_len, result, count, p2);
+      if (rsp_len > 0) c.report.Data("key command answer", Bytes(rsp, rsp + rsp_len));
+      return sw;
+    });
   };
 }
 
@@ -133,12 +136,9 @@ Action ParseCdeaOutMk(ArgReader& a) {
   Bytes data = a.MainData("DATA");
   auto out = a.Output();
   return [=](Context& c) {
-    Bytes in = PaddedToBlocks(data);
-    Bytes result(in.size());
-    int32_t count = 0;
-    int32_t sw = Cdea_OutMK(c.reader, key_data.data(), mode, in.data(), static_cast<int32_t>(data.size()),
-                            result.data(), &count);
-    ReportBlocks(c, "Cdea_OutMK", sw, result, count, out);
+    RunBlocks(c, "Cdea_OutMK", data, out, [&](const uint8_t* in, int32_t length, uint8_t* result, int32_t* count) {
+      return Cdea_OutMK(c.reader, key_data.data(), mode, in, length, result, count);
+    });
   };
 }
 
@@ -158,45 +158,46 @@ const Command kCommands[] = {
     {"des-encrypt", "encrypt one 8-byte block with DES on the card (DesEncrypt)", "KEY BLOCK",
      "KEY    the 8-byte DES key (it travels to the card in the clear)\n"
      "BLOCK  the 8-byte block",
-     "tarnwick des-encrypt 0123456789ABCDEF 4E6F772069732074", "", true, ParseDesEncrypt},
+     "tarnwick des-encrypt 0123456789ABCDEF 4E6F772069732074", "", true, ParseDesEncrypt, HideArguments({1})},
     {"des-decrypt", "decrypt one 8-byte block with DES on the card (DesDecrypt)", "KEY BLOCK",
      "KEY    the 8-byte DES key\n"
      "BLOCK  the 8-byte block",
-     "tarnwick des-decrypt 0123456789ABCDEF 3FA40E8A984D4815", "", true, ParseDesDecrypt},
+     "tarnwick des-decrypt 0123456789ABCDEF 3FA40E8A984D4815", "", true, ParseDesDecrypt, HideArguments({1})},
     {"ic-tdes", "encrypt one block with two-key triple-DES, computed by the card (IC_TriDesEncrypt)",
      "KEY BLOCK",
      "KEY    the 16-byte key, K1 then K2\n"
      "BLOCK  the 8-byte block",
-     "tarnwick ic-tdes 000102030405060708090A0B0C0D0E0F 0011223344556677", "", true, ParseCardTripleDes},
+     "tarnwick ic-tdes 000102030405060708090A0B0C0D0E0F 0011223344556677", "", true, ParseCardTripleDes,
+     HideArguments({1})},
     {"cdea-load-key", "load a 16-byte key into the card's block cipher (Cdea_Genkey)", "KEY",
      "KEY  the 16-byte key", "tarnwick cdea-load-key 000102030405060708090A0B0C0D0E0F", "", true,
-     ParseCdeaLoadKey},
+     ParseCdeaLoadKey, HideArguments({1})},
     {"cdea-encrypt", "encrypt with the card's 16-byte block cipher (Cdea_Encrypt)",
      "KEY DATA [--out FILE] | KEY --in FILE",
      "KEY   the 16-byte key, loaded first\n"
      "DATA  hex bytes or @FILE; a short last block is zero-filled",
      "tarnwick cdea-encrypt 000102030405060708090A0B0C0D0E0F \"48 65 6C 6C 6F\"", "--in= --out=", true,
-     ParseCdeaEncrypt},
+     ParseCdeaEncrypt, HideArguments({1})},
     {"cdea-decrypt", "decrypt with the card's 16-byte block cipher (Cdea_Decrypt)",
      "KEY DATA [--out FILE] | KEY --in FILE",
      "KEY   the 16-byte key, loaded first\n"
      "DATA  whole 16-byte blocks, hex bytes or @FILE",
      "cdea-encrypt 000102030405060708090A0B0C0D0E0F \"48 65 6C 6C 6F\" --out cipher.bin\n"
      "cdea-decrypt 000102030405060708090A0B0C0D0E0F @cipher.bin", "--in= --out=", true,
-     ParseCdeaDecrypt},
+     ParseCdeaDecrypt, HideArguments({1})},
     {"cdea-genmk", "send the cipher's key command (Cdea_GenMK)", "MODE DATA [--p2 P2]",
      "MODE  0 (80 CE 20 00) or 1 (80 CE 60 P2)\n"
      "DATA  command data, hex bytes or @FILE\n"
      "--p2  P2 in mode 1, hex (default 00)",
      "cdea-load-key 000102030405060708090A0B0C0D0E0F\n"
-     "cdea-genmk 0 00112233445566778899AABBCCDDEEFF", "--p2=", true, ParseCdeaGenMk},
+     "cdea-genmk 0 00112233445566778899AABBCCDDEEFF", "--p2=", true, ParseCdeaGenMk, kEchoInClear},
     {"cdea-command", "run the cipher command under the card's current key state (Cdea_Command)",
      "DATA [--out FILE] | --in FILE",
      "DATA  hex bytes or @FILE, processed in 16-byte blocks (a short last block is zero-filled);\n"
      "      in a script after cdea-genmk or cdea-load-key, since each invocation resets the card",
      "cdea-load-key 000102030405060708090A0B0C0D0E0F\n"
      "cdea-genmk 0 00112233445566778899AABBCCDDEEFF\n"
-     "cdea-command 48656C6C6F", "--in= --out=", true, ParseCdeaCommand},
+     "cdea-command 48656C6C6F", "--in= --out=", true, ParseCdeaCommand, kEchoInClear},
     {"cdea-inmk", "key command, then the cipher command over the data (Cdea_InMK)",
      "MODE KEYDATA DATA [--p2 P2] [--out FILE]",
      "MODE     0 or 1, as for cdea-genmk\n"
@@ -206,7 +207,7 @@ const Command kCommands[] = {
      "verify 01 12345678\n"
      "add-key 03 \"03 02 00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF\"\n"
      "cdea-inmk 1 000102030405060708090A0B0C0D0E0F 00112233445566778899AABBCCDDEEFF --p2 03",
-     "--p2= --in= --out=", true, ParseCdeaInMk},
+     "--p2= --in= --out=", true, ParseCdeaInMk, kEchoInClear},
     {"cdea-outmk", "key command with 16 bytes, then the cipher command (Cdea_OutMK)",
      "MODE KEYDATA DATA [--out FILE]",
      "MODE     0 or 1, as for cdea-genmk (P2 is 00)\n"
@@ -214,10 +215,10 @@ const Command kCommands[] = {
      "DATA     hex bytes or @FILE (or --in FILE), processed in 16-byte blocks",
      "cdea-load-key 000102030405060708090A0B0C0D0E0F\n"
      "cdea-outmk 0 000102030405060708090A0B0C0D0E0F 00112233445566778899AABBCCDDEEFF",
-     "--in= --out=", true, ParseCdeaOutMk},
+     "--in= --out=", true, ParseCdeaOutMk, kEchoInClear},
     {"sha1", "have the card compute SHA-1 of a message (SHA_Compress)", "DATA [--out FILE] | --in FILE",
      "DATA  the message, 0 to 32767 bytes, hex or @FILE", "tarnwick sha1 616263", "--in= --out=", true,
-     ParseSha1},
+     ParseSha1, kEchoInClear},
 };
 
 }  // namespace

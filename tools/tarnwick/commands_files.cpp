@@ -109,22 +109,22 @@ const Command kCommands[] = {
     {"select", "select a file below the master file (SelectFile)", "FID [--p1 P1]",
      "FID   file identifier 00xx, two or four hex digits\n"
      "--p1  selection mode sent as P1, hex (default 00: by identifier)",
-     "tarnwick select 0001", "--p1=", true, ParseSelect},
+     "tarnwick select 0001", "--p1=", true, ParseSelect, kEchoInClear},
     {"read-bin", "read the first bytes of a transparent file (ReadBin)", "LENGTH [--file FID] [--out FILE]",
      "LENGTH  bytes to read, 0 to 32768\n"
      "--file  select this file first (each invocation starts with the card reset)\n"
      "--out   write the bytes to FILE (- for standard output) instead of printing them",
-     "tarnwick read-bin 16 --file 0001", "--file= --out=", true, ParseReadBin},
+     "tarnwick read-bin 16 --file 0001", "--file= --out=", true, ParseReadBin, kEchoInClear},
     {"update-bin", "write bytes from offset 0 of a transparent file (UpdateBin)",
      "DATA [--file FID] | --in FILE [--file FID]",
      "DATA    hex bytes, or @FILE for a file's raw bytes\n"
      "--in    take the bytes from FILE (- for standard input)\n"
      "--file  select this file first",
-     "tarnwick update-bin \"48 65 6C 6C 6F\" --file 0001", "--file= --in=", true, ParseUpdateBin},
+     "tarnwick update-bin \"48 65 6C 6C 6F\" --file 0001", "--file= --in=", true, ParseUpdateBin, kEchoInClear},
     {"append-record", "append a record to a record file (AppendRecord)", "SFI DATA | SFI --in FILE",
      "SFI   short file identifier 0 to 31 (0: the current file)\n"
      "DATA  the record, hex bytes or @FILE",
-     "tarnwick append-record 2 \"01 02 03\"", "--in=", true, ParseAppendRecord},
+     "tarnwick append-record 2 \"01 02 03\"", "--in=", true, ParseAppendRecord, kEchoInClear},
     {"read-record", "read a record by number (ReadRecord), or every record", "SFI RECORD LENGTH | SFI all [--out FILE]",
      "SFI     short file identifier 0 to 31 (0: the current file)\n"
      "RECORD  record number, from 1\n"
@@ -132,28 +132,28 @@ const Command kCommands[] = {
      "all     every record, whatever its length, until the card has no more",
      "append-record 2 \"01 02 03\"\n"
      "read-record 2 1 3\n"
-     "read-record 2 all", "--out=", true, ParseReadRecord},
+     "read-record 2 all", "--out=", true, ParseReadRecord, kEchoInClear},
     {"write-record", "rewrite a record by number (WriteRecord)", "SFI RECORD DATA | SFI RECORD --in FILE",
      "SFI     short file identifier 0 to 31 (0: the current file)\n"
      "RECORD  record number, from 1\n"
      "DATA    the new contents, hex bytes or @FILE",
      "append-record 2 \"01 02 03\"\n"
-     "write-record 2 1 \"0A 0B 0C\"", "--in=", true, ParseWriteRecord},
+     "write-record 2 1 \"0A 0B 0C\"", "--in=", true, ParseWriteRecord, kEchoInClear},
     {"create-file", "create a file from a 7-byte description (Createfile)", "P2 DESCRIPTION [--lc N]",
      "P2           sent as P2, hex\n"
      "DESCRIPTION  the 7-byte file description, hex (its layout is the card's)\n"
      "--lc         the length byte sent (default 7)",
-     "tarnwick create-file 20 \"01 00 40 00 00 00 00\"", "--lc=", true, ParseCreateFile},
+     "tarnwick create-file 20 \"01 00 40 00 00 00 00\"", "--lc=", true, ParseCreateFile, kEchoInClear},
     {"create-mf", "create the master file 3F00 (CreateMFfile)", "B4 B5",
      "B4  fourth description byte, hex\n"
      "B5  fifth description byte, hex",
      "verify 01 12345678\n"
      "erase-df\n"
-     "create-mf 00 11", "", true, ParseCreateMf},
+     "create-mf 00 11", "", true, ParseCreateMf, kEchoInClear},
     {"erase-df", "erase the current directory and everything in it (EraseDF)", "",
      "waits while the card is busy erasing",
      "verify 01 12345678\n"
-     "erase-df", "", true, ParseEraseDf},
+     "erase-df", "", true, ParseEraseDf, kEchoInClear},
 };
 
 }  // namespace

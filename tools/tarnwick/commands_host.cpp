@@ -87,23 +87,24 @@ const Command kCommands[] = {
     {"tdes", "two-key triple-DES encryption on the host, ECB (TriDesEncrypt)", "KEY DATA [--out FILE]",
      "KEY   the 16-byte key, K1 then K2\n"
      "DATA  hex bytes or @FILE (or --in FILE); a short last block is zero-filled",
-     "tarnwick tdes 000102030405060708090A0B0C0D0E0F 0011223344556677", "--in= --out=", false, ParseTripleDes},
+     "tarnwick tdes 000102030405060708090A0B0C0D0E0F 0011223344556677", "--in= --out=", false, ParseTripleDes,
+     HideArguments({1})},
     {"digest", "the library's software digest, 16, 8 or 4 bytes (softDHADigest)",
      "DATA [--size 16|8|4] [--out FILE]",
      "DATA    the message, hex bytes or @FILE (or --in FILE)\n"
      "--size  digest size in bytes (default 16)",
-     "tarnwick digest 616263 --size 8", "--in= --out= --size=", false, ParseDigest},
+     "tarnwick digest 616263 --size 8", "--in= --out= --size=", false, ParseDigest, kEchoInClear},
     {"der-decode", "decode DER INTEGERs one after another into their magnitudes (IntegerDERDecode)",
      "DER [--skip N] [--out FILE]",
      "DER     the encodings, hex bytes or @FILE (or --in FILE)\n"
      "--skip  bytes to skip first, e.g. 3 or 4 for a SEQUENCE header\n"
      "--out   write the magnitudes one after another to FILE",
-     "tarnwick der-decode \"02 03 01 00 01 02 02 00 80\"", "--in= --out= --skip=", false, ParseDerDecode},
+     "tarnwick der-decode \"02 03 01 00 01 02 02 00 80\"", "--in= --out= --skip=", false, ParseDerDecode, kEchoInClear},
     {"log", "append a line to the diagnostic log (writeLog)", "TEXT [--value N]",
      "TEXT     the line's text\n"
      "--value  the code printed after it (default 0)\n"
      "the line is written only when /tmp/iclog.txt already exists",
-     "tarnwick log \"checked the reader\" --value 0x9000", "--value=", false, ParseLog},
+     "tarnwick log \"checked the reader\" --value 0x9000", "--value=", false, ParseLog, kEchoInClear},
 };
 
 }  // namespace

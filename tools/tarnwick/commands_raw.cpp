@@ -7,6 +7,7 @@
 #include "command.h"
 #include "protocol/instructions.h"
 #include "driver_link.h"
+#include "driver_loader.h"
 #include "whole_file.h"
 
 namespace tarnwick::cli {
@@ -66,7 +67,7 @@ std::vector<RawCommand> ParseCommands(ArgReader& a, const std::vector<std::strin
   for (const RawCommand& command : commands) {
     if (command.bytes.size() < kShortestCommand)
       a.Fail("APDU: at least 4 bytes (CLA INS P1 P2), got " + std::to_string(command.bytes.size()));
-    a.Limit("APDU", command.bytes.size(), DriverLink::kLongestCommand);
+    a.Limit("APDU", command.bytes.size(), loader::kLongestCommand);
   }
   return commands;
 }
@@ -155,12 +156,12 @@ const Command kCommands[] = {
      "APDU  the command's bytes in hex, in one word or several (00 A4 00 00 02 00 01)\n"
      "=SW   the status word expected (X for any digit: =61XX); another answer fails\n"
      ",     separates commands; sending stops at the first that fails",
-     "tarnwick apdu 00 A4 00 00 02 00 01 =9000 , 00 B0 00 00 04", "", true, ParseApdu},
+     "tarnwick apdu 00 A4 00 00 02 00 01 =9000 , 00 B0 00 00 04", "", true, ParseApdu, kEchoCommandBytes},
     {"read-file", "read a whole file: all its bytes, or all its records",
      "FID [--out FILE]",
      "FID    the file identifier, 2 or 4 hex digits; its SELECT answer tells the size\n"
      "--out  write the bytes (or the records one after another) to FILE",
-     "tarnwick read-file 0004", "--out=", true, ParseReadFile},
+     "tarnwick read-file 0004", "--out=", true, ParseReadFile, kEchoInClear},
 };
 
 }  // namespace

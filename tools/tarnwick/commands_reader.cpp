@@ -50,7 +50,8 @@ bool ListPort(Context& c, const DriverLink& link, uint8_t port) {
 Action ParseReaders(ArgReader&) {
   return [](Context& c) {
     if (InitialLib(c.session.selector) != 1) {
-      c.report.Failure("InitialLib(" + std::to_string(c.session.selector) + "): the reader driver could not be loaded");
+      c.report.Failure("InitialLib(" + std::to_string(c.session.selector) +
+                       "): " + DriverLink::LoadFailure(c.session.selector));
       return;
     }
     std::string why;
@@ -70,15 +71,15 @@ const Command kCommands[] = {
      "for PC/SC (--driver usb) the reader's name and the card's ATR; for the virtual\n"
      "cards where each card is kept (SKORRA_VCARD_DIR). The driver says on standard\n"
      "error why a port does not open.",
-     "tarnwick readers", "", false, ParseReaders},
+     "tarnwick readers", "", false, ParseReaders, kEchoInClear},
     {"protocol", "switch the card's protocol setting (ChangeProtocal)", "SELECTOR",
      "SELECTOR  1 sends 80 14 00 00 01 FF, 0 sends 80 14 00 00 01 FE", "tarnwick protocol 1", "", true,
-     ParseProtocol},
+     ParseProtocol, kEchoInClear},
     {"reset-reader", "reset the reader through the driver (ResetReader with the reader handle)", "",
      "the card is reset at the start of every invocation anyway", "tarnwick reset-reader", "", true,
-     ParseResetReader},
+     ParseResetReader, kEchoInClear},
     {"set-nad", "set the node address through the driver (setNAD)", "NAD", "NAD  0 to 255",
-     "tarnwick set-nad 0", "", true, ParseSetNad},
+     "tarnwick set-nad 0", "", true, ParseSetNad, kEchoInClear},
 };
 
 }  // namespace

@@ -144,7 +144,7 @@ Action GenerateToFile(uint8_t keyid, uint8_t fid) {
   return [=](Context& c) {
     int32_t sw = SelectFile(0x00, 0, fid, c.reader);
     c.report.Status("SelectFile", sw);
-    if (sw == 0x9000) c.report.Status("MyRsaGeneratekey", MyRsaGeneratekey(0, fid, keyid, c.reader));
+    if (sw == TW_SW_SUCCESS) c.report.Status("MyRsaGeneratekey", MyRsaGeneratekey(0, fid, keyid, c.reader));
   };
 }
 
@@ -169,7 +169,7 @@ const Command kCommands[] = {
      "verify 01 12345678\n"
      "gen-keypair 01\n"
      "rsa-sign 01 \"DA 39 A3 EE 5E 6B 4B 0D 32 55 BF EF 95 60 18 90 AF D8 07 09\"", "--in= --out=",
-     true, ParseSign},
+     true, ParseSign, kEchoInClear},
     {"rsa-decrypt", "decrypt with the card's private key in a slot (rsaPrivateDecrypt)",
      "KEYID DATA [--out FILE] | KEYID --in FILE",
      "KEYID  the private key slot (P2), hex\n"
@@ -177,7 +177,7 @@ const Command kCommands[] = {
      "verify 01 12345678\n"
      "gen-keypair 01 --to-file 0010\n"
      "rsa-encrypt --pk-file 0010 \"01 02 03 04\" --out cryptogram.bin\n"
-     "rsa-decrypt 01 @cryptogram.bin", "--in= --out=", true, ParseDecrypt},
+     "rsa-decrypt 01 @cryptogram.bin", "--in= --out=", true, ParseDecrypt, kEchoInClear},
     {"rsa-verify", "recover signed data with a public key (rsaPublicVerify, rsaPublicVerifyUsePKFile)",
      "(--pk-file FID | --modulus HEX) DATA [--out FILE]",
      "--pk-file  the public-key record in card file 00xx\n"
@@ -187,7 +187,7 @@ const Command kCommands[] = {
      "gen-keypair 01 --to-file 0010\n"
      "rsa-sign 01 \"01 02 03 04\" --out signature.bin\n"
      "rsa-verify --pk-file 0010 @signature.bin", "--pk-file= --modulus= --in= --out=", true,
-     ParseVerify},
+     ParseVerify, kEchoInClear},
     {"rsa-encrypt", "encrypt with a public key (rsaPublicEncrypt, rsaPublicEncryptUsePKFile)",
      "(--pk-file FID | --modulus HEX) DATA [--out FILE]",
      "--pk-file  the public-key record in card file 00xx\n"
@@ -196,7 +196,7 @@ const Command kCommands[] = {
      "verify 01 12345678\n"
      "gen-keypair 01 --out modulus.bin\n"
      "rsa-encrypt --modulus @modulus.bin \"01 02 03 04\"", "--pk-file= --modulus= --in= --out=", true,
-     ParseEncrypt},
+     ParseEncrypt, kEchoInClear},
     {"write-public-key", "store a public-key record in a transparent file (WritePublicKey)",
      "FID MODULUS [--exp-len E]",
      "FID        the transparent file 00xx that receives the record\n"
@@ -204,7 +204,7 @@ const Command kCommands[] = {
      "--exp-len  how many bytes of the exponent 01 00 01 to store, 0 to 3 (default 3)",
      "verify 01 12345678\n"
      "gen-keypair 01 --out modulus.bin\n"
-     "write-public-key 0010 @modulus.bin", "--exp-len=", true, ParseWritePublicKey},
+     "write-public-key 0010 @modulus.bin", "--exp-len=", true, ParseWritePublicKey, kEchoInClear},
     {"gen-keypair", "have the card generate an RSA-1024 key pair",
      "KEYID [--out FILE] | KEYID --to-file FID | --offline [--out FILE]",
      "KEYID      the key slot (P2), hex; prints the modulus (RsaGenerateKeyPair)\n"
@@ -212,7 +212,7 @@ const Command kCommands[] = {
      "--offline  keep the key in no slot and print the private values the card hands out\n"
      "           (OfflineRsaGenerateKeyPair); the card takes a while to generate",
      "verify 01 12345678\n"
-     "gen-keypair 01 --out modulus.bin", "--out= --to-file= --offline", true, ParseGenKeypair},
+     "gen-keypair 01 --out modulus.bin", "--out= --to-file= --offline", true, ParseGenKeypair, kEchoInClear},
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "command.h"
 #include "file_io.h"
 #include "platform.h"
+#include "protocol/trace_view.h"
 #include "script.h"
 #include "typed_input.h"
 
@@ -23,7 +24,7 @@ bool NeedsCard(const std::vector<ScriptStep>& steps) {
 // the echo.
 bool ShowSecrets() {
   const char* secrets = std::getenv("SKORRA_TRACE_SECRETS");
-  return secrets != nullptr && std::string(secrets) == "1";
+  return secrets != nullptr && protocol::ReadTraceSecrets(secrets);
 }
 
 bool WritesToStdout(const std::vector<ScriptStep>& steps) {
@@ -120,7 +121,7 @@ const Command kCommands[] = {
      "the bytes alone and the report goes to standard error.",
      "select 0001\n"
      "update-bin \"CA FE\"\n"
-     "apdu 00 B0 00 00 02 =9000", "--keep-going", false, ParseRun},
+     "apdu 00 B0 00 00 02 =9000", "--keep-going", false, ParseRun, kEchoInClear},
 };
 
 }  // namespace

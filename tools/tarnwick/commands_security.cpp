@@ -184,43 +184,43 @@ const Command kCommands[] = {
      "REF         which passphrase the card checks (P2), hex\n"
      "PASSPHRASE  its characters (--hex: hex bytes), or @FILE; asked for on the\n"
      "            terminal when left out; \"\" verifies nothing and shows the tries left",
-     "tarnwick verify 01 12345678", "--hex --text", true, ParseVerify},
+     "tarnwick verify 01 12345678", "--hex --text", true, ParseVerify, HideArguments({2})},
     {"set-passphrase", "change a passphrase (SetPassphrase)", "REF [OLD [NEW]] [--hex]",
      "REF      which passphrase (P2), hex\n"
      "OLD NEW  the current and the new passphrase, exactly 8 bytes each: text (--hex:\n"
      "         hex bytes) or @FILE; asked for on the terminal when left out",
-     "tarnwick set-passphrase 01 12345678 abcdefgh", "--hex --text", true, ParseSetPassphrase},
+     "tarnwick set-passphrase 01 12345678 abcdefgh", "--hex --text", true, ParseSetPassphrase, HideArguments({2, 3})},
     {"unblock", "unblock a passphrase and set a new one (KeyUnblock)", "REF [CODE [NEW]] [--hex]",
      "REF   which passphrase (P2), hex\n"
      "CODE  the unblocking code, exactly 8 bytes: text (--hex: hex bytes) or @FILE\n"
      "NEW   the new passphrase, exactly 8 bytes, the same way\n"
      "      either is asked for on the terminal when left out",
-     "tarnwick unblock 01 87654321 12345678", "--hex --text", true, ParseUnblock},
+     "tarnwick unblock 01 87654321 12345678", "--hex --text", true, ParseUnblock, HideArguments({2, 3})},
     {"add-key", "install a key (AddKey)", "P2 BLOCK",
      "P2     sent as P2, hex\n"
      "BLOCK  the key block, hex bytes or @FILE (its layout is the card's)",
      "verify 01 12345678\n"
      "add-key 03 \"03 02 00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF\"",
-     "", true, ParseAddKey},
+     "", true, ParseAddKey, HideArguments({2})},
     {"modify-key", "rewrite a key (ModifyKey)", "P1 P2 BLOCK",
      "P1     sent as P1, hex (01 sends what add-key sends)\n"
      "P2     sent as P2, hex\n"
      "BLOCK  the key block, hex bytes or @FILE",
      "verify 01 12345678\n"
      "modify-key 02 02 \"01 01 01 23 45 67 89 AB CD EF\"",
-     "", true, ParseModifyKey},
+     "", true, ParseModifyKey, HideArguments({3})},
     {"challenge", "fetch random bytes from the card (GetChallenge)", "LENGTH [--out FILE]",
      "LENGTH  bytes wanted, 0 to 4096 (fetched 16 at a time)", "tarnwick challenge 8", "--out=", true,
-     ParseChallenge},
+     ParseChallenge, kEchoInClear},
     {"extern-auth", "authenticate with a two-key triple-DES key computed on the host (ExternAuth)",
      "KEYID KEY",
      "KEYID  the card key to check against (P2), hex\n"
      "KEY    the 16-byte key, K1 then K2",
-     "tarnwick extern-auth 01 000102030405060708090A0B0C0D0E0F", "", true, ParseExternAuth},
+     "tarnwick extern-auth 01 000102030405060708090A0B0C0D0E0F", "", true, ParseExternAuth, HideArguments({2})},
     {"ext-auth", "authenticate with a DES key, the card computing the cryptogram (ExtAuth)", "KEYID KEY",
      "KEYID  the card key to check against (P2), hex\n"
      "KEY    the 8-byte DES key (it travels to the card in the clear)",
-     "tarnwick ext-auth 02 0123456789ABCDEF", "", true, ParseExtAuth},
+     "tarnwick ext-auth 02 0123456789ABCDEF", "", true, ParseExtAuth, HideArguments({2})},
 };
 
 }  // namespace

@@ -1,8 +1,8 @@
 // The reader driver bound by the tool itself through the names of
 // tarnwick_driver.h, for what the library's exports do not carry: raw
 // command APDUs with their whole answers, and what stands behind a port.
-// The driver is loaded by the name the library loads it by, so both reach
-// the one loaded driver and share its open ports and handles.
+// The driver is loaded by the library's own loader, so both reach the one
+// loaded driver and share its open ports and handles.
 #pragma once
 
 #include <cstdint>
@@ -32,16 +32,16 @@ class DriverLink {
   // The driver for InitialLib's selector; nullptr with the reason when it
   // cannot be loaded or lacks ICC_tsi_api.
   static std::unique_ptr<DriverLink> Bind(uint8_t selector, std::string* why);
+
+  // Why InitialLib(selector) could not load the driver, for a person.
+  static std::string LoadFailure(uint8_t selector);
   ~DriverLink();
   DriverLink(const DriverLink&) = delete;
   DriverLink& operator=(const DriverLink&) = delete;
 
-  // The longest command the driver takes: its length travels in one byte.
-  static constexpr std::size_t kLongestCommand = 255;
-
   // The one exchange of the tool's raw commands: the command as given, the
-  // answer's data and status word. Like the library, it calls the driver
-  // again while the driver reports 0xFFFF, four calls at most.
+  // answer's data and status word, through the library's loader and its
+  // retry rule.
   CardAnswer Exchange(tw_handle_t reader, std::span<const uint8_t> command) const;
 
   // nullopt when the driver cannot describe its ports or this one is not open.

@@ -2,39 +2,11 @@
 // table so that a bad line is found before anything reaches the card.
 #include "script.h"
 
-#include <algorithm>
-#include <array>
-#include <cstdint>
-
 #include "hex.h"
-#include "protocol/instructions.h"
+#include "protocol/trace_view.h"
 
 namespace tarnwick::cli {
 namespace {
-
-// The positional arguments that carry secrets, by subcommand: bit i set
-// hides the (i+1)-th argument after the subcommand's name.
-struct SecretArguments {
-  std::string_view command;
-  uint32_t positions;
-};
-
-constexpr std::array kSecretArguments = {
-    SecretArguments{"verify", 0b10},          // REF PASSPHRASE
-    SecretArguments{"set-passphrase", 0b110},  // REF OLD NEW
-    SecretArguments{"unblock", 0b110},         // REF CODE NEW
-    SecretArguments{"add-key", 0b10},          // P2 BLOCK
-    SecretArguments{"modify-key", 0b100},      // P1 P2 BLOCK
-    SecretArguments{"extern-auth", 0b10},      // KEYID KEY
-    SecretArguments{"ext-auth", 0b10},         // KEYID KEY
-    SecretArguments{"des-encrypt", 0b1},       // KEY BLOCK
-    SecretArguments{"des-decrypt", 0b1},       // KEY BLOCK
-    SecretArguments{"ic-tdes", 0b1},           // KEY BLOCK
-    SecretArguments{"cdea-load-key", 0b1},     // KEY
-    SecretArguments{"cdea-encrypt", 0b1},      // KEY DATA
-    SecretArguments{"cdea-decrypt", 0b1},      // KEY DATA
-    SecretArguments{"tdes", 0b1},              // KEY DATA
-};
 
 // Options that take a value, from a subcommand's option list ("--out= --offline").
 bool TakesValue(std::string_view options, std::string_view name) {
@@ -64,27 +36,13 @@ std::string_view Trimmed(std::string_view s) {
   return s;
 }
 
-// A raw command as the driver's trace shows it: its header, then each
-// secret data byte as "**". The instruction's declaration decides, so an
-// undeclared command hides all of its data.
-std::string MaskedCommand(const Bytes& command) {
-  constexpr std::size_t kHeader = 5;  // CLA INS P1 P2 and the length byte
-  const std::size_t secret = protocol::SecretDataBytes(command);
-  std::string shown;
-  for (std::size_t i = 0; i < command.size(); ++i) {
-    const bool hidden = i >= kHeader && i - kHeader < secret;
-    shown += (i == 0 ? "" : " ") + (hidden ? std::string("**") : ToHex(std::span(command).subspan(i, 1)));
-  }
-  return shown;
-}
-
 // An `apdu` line rebuilt command by command: separators and expected status
-// words as typed, the bytes through MaskedCommand.
+// words as typed, the bytes as the driver's trace shows them.
 std::string EchoedApdu(const std::vector<std::string>& words) {
   std::string echoed = words[0];
   Bytes command;
   auto flush = [&] {
-    if (!command.empty()) echoed += " " + MaskedCommand(command);
+    if (!command.empty()) echoed += " " + protocol::CommandHex(command, false);
     command.clear();
   };
   for (std::size_t i = 1; i < words.size(); ++i) {
@@ -167,14 +125,12 @@ std::optional<std::vector<ScriptStep>> ParseScript(std::string_view text, std::s
 }
 
 std::string EchoedLine(const ScriptStep& step, bool secrets) {
-  const auto rule = std::find_if(kSecretArguments.begin(), kSecretArguments.end(),
-                                 [&](const SecretArguments& r) { return r.command == step.command->name; });
-  const bool raw = step.command->name == "apdu";
-  if (secrets || (rule == kSecretArguments.end() && !raw)) return step.text;
+  const EchoRule& rule = step.command->echo;
+  if (secrets || (rule.hidden == 0 && !rule.command_bytes)) return step.text;
   std::string why;
   const auto words = SplitScriptLine(step.text, &why);
   if (!words || words->empty()) return std::string(step.command->name);
-  if (raw) return EchoedApdu(*words);
+  if (rule.command_bytes) return EchoedApdu(*words);
   // Positionals are counted as the argument reader counts them: an option
   // and the value it takes are not positionals.
   std::string echoed = (*words)[0];
@@ -185,18 +141,12 @@ std::string EchoedLine(const ScriptStep& step, bool secrets) {
     if (word.size() >= 3 && word.compare(0, 2, "--") == 0) {
       if (word.find('=') == std::string::npos && TakesValue(step.command->options, word) && i + 1 < words->size())
         shown += " " + Quoted((*words)[++i]);
-    } else if (position++ < 32 && (rule->positions >> (position - 1) & 1u) != 0) {
+    } else if (position++ >= 32 || (rule.hidden >> (position - 1) & 1u) != 0) {
       shown = "**";
     }
     echoed += " " + shown;
   }
   return echoed;
-}
-
-std::vector<std::string_view> SubcommandsWithSecrets() {
-  std::vector<std::string_view> names;
-  for (const SecretArguments& rule : kSecretArguments) names.push_back(rule.command);
-  return names;
 }
 
 }  // namespace tarnwick::cli

@@ -31,12 +31,8 @@ std::optional<ScriptStep> ParseScriptLine(std::string_view line, int line_no, st
 std::optional<std::vector<ScriptStep>> ParseScript(std::string_view text, std::string* why);
 
 // The line as `run` echoes it. With `secrets` (SKORRA_TRACE_SECRETS=1) as
-// written; otherwise each argument that carries a passphrase, an unblocking
-// code, a key block or a key (what the driver's trace hides) shows as
-// "**", and such a line is echoed without its comment.
+// written; otherwise the positional arguments its subcommand's echo rule
+// hides show as "**", and such a line is echoed without its comment.
 std::string EchoedLine(const ScriptStep& step, bool secrets);
-
-// The subcommands whose arguments EchoedLine hides, for the tests.
-std::vector<std::string_view> SubcommandsWithSecrets();
 
 }  // namespace tarnwick::cli

@@ -1,11 +1,11 @@
 // Opening and closing the card session around the tool's operations.
 #include "session.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <string>
 
-#include "platform.h"
+#include "driver_link.h"
+#include "protocol/trace_view.h"
 
 namespace tarnwick::cli {
 namespace {
@@ -19,30 +19,19 @@ void SetVariable(const char* name, const char* value) {
 #endif
 }
 
-// The driver's words for "no trace", in any case.
-bool TraceIsOff(const char* value) {
-  if (value == nullptr) return true;
-  std::string word(value);
-  for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return word.empty() || word == "0" || word == "no" || word == "false" || word == "off";
-}
-
 }  // namespace
 
 void EnableDriverTrace() {
-  if (TraceIsOff(std::getenv("SKORRA_TRACE"))) SetVariable("SKORRA_TRACE", "1");
+  const char* trace = std::getenv("SKORRA_TRACE");
+  if (protocol::ReadTraceTarget(trace != nullptr ? trace : "") == protocol::TraceTarget::kNone)
+    SetVariable("SKORRA_TRACE", "1");
 }
 
 CardSession::CardSession(const SessionOptions& options, Report& report) {
   if (options.trace) EnableDriverTrace();
-  const char* driver = options.selector == 1 ? "serial reader driver (libskorra.so)"
-                                             : "USB reader driver (libusbskorra.so)";
   if (InitialLib(options.selector) != 1) {
-    const std::string call = "InitialLib(" + std::to_string(options.selector) + "): the " + driver;
-    if (std::optional<std::string> why = platform::DriverLoadFailure(options.selector))
-      report.Failure(call + " could not be loaded: " + *why);
-    else
-      report.Failure(call + " was not found; it belongs beside libtarnwick.so or on LD_LIBRARY_PATH");
+    report.Failure("InitialLib(" + std::to_string(options.selector) + "): " +
+                   DriverLink::LoadFailure(options.selector));
     return;
   }
   bound_ = true;
