@@ -1,4 +1,4 @@
-// Runs commands on the virtual card and keeps its image file in step.
+// Runs commands on the virtual card and keeps its files in step.
 #include "vcard_backend.h"
 
 #include <array>
@@ -62,6 +62,11 @@ VirtualCardBackend::VirtualCardBackend(vcard::Card card, ImageStore store, CardL
       saved_image_(std::move(saved_image)),
       on_disk_(on_disk) {
   KeepThroughStore();
+}
+
+VirtualCardBackend::~VirtualCardBackend() {
+  if (!store_ || !StillOurs()) return;
+  if (Store(card_->SaveImage())) store_->Fold();
 }
 
 // The card spends a try through the store before it compares a secret.

@@ -1,5 +1,5 @@
 // The virtual card behind a port: kept in memory for the life of the
-// process, or in an image file that every state change rewrites.
+// process, or in its files, to which every state change is written.
 #pragma once
 
 #include <memory>
@@ -26,6 +26,10 @@ class VirtualCardBackend final : public Backend {
   // damaged: a damaged card is never silently replaced by a fresh one,
   // which would lose its contents.
   static std::unique_ptr<VirtualCardBackend> FromStore(ImageStore store, std::string& problem);
+
+  // Writes what the card holds only in memory (the tries a matching VERIFY
+  // gave back) and folds the journal into the image.
+  ~VirtualCardBackend() override;
 
   bool PowerUp() override;
   Reply Transmit(std::span<const uint8_t> command) override;
