@@ -66,7 +66,8 @@ VirtualCardBackend::VirtualCardBackend(vcard::Card card, ImageStore store, CardL
 
 VirtualCardBackend::~VirtualCardBackend() {
   if (!store_ || !StillOurs()) return;
-  if (Store(card_->SaveImage())) store_->Fold();
+  const std::vector<uint8_t> image = card_->SaveImage();
+  if (image == saved_image_ || Store(image)) store_->Fold();
 }
 
 // The card spends a try through the store before it compares a secret.
