@@ -80,6 +80,7 @@ bool ImageStore::Replace(std::span<const uint8_t> image) {
   // next record starts a new one in its place whether or not it goes now.
   if (journal_ != Journal::kNone) files::RemoveDurably(journal_path_);
   journal_ = Journal::kNone;
+  journal_size_ = 0;
   sequence_ = 0;
   return true;
 }

@@ -62,6 +62,26 @@ TEST(CardJournal, TornLastRecordLeavesTheStateBefore) {
             << rows << "\n";
 }
 
+// Past its limit the journal is folded into the image, and then starts
+// again: the image is rewritten now and then, not for every change.
+TEST(CardJournal, FoldsNowAndThenAndKeepsEveryChange) {
+  TempFolder folder;
+  ImageStore store(folder.path(), 1);
+  store.Read();
+  std::vector<uint8_t> image(1000, 0);
+  int rewrites = 0;
+  std::string last;
+  for (int i = 0; i < 600; ++i) {
+    std::fill_n(image.begin() + (i * 200) % 800, 200, static_cast<uint8_t>(i));
+    ASSERT_TRUE(store.Write(image));
+    const std::string now = ReadFile(folder.path() / "card1.img");
+    rewrites += now != last;
+    last = now;
+  }
+  EXPECT_LE(rewrites, 4) << "the first image, then a fold every 64 KiB of records";
+  EXPECT_EQ(Text(ImageStore(folder.path(), 1).Read().image), Text(image));
+}
+
 struct Damage {
   const char* name;
   void (*damage)(const ThreeStates& card);
