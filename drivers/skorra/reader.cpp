@@ -72,6 +72,7 @@ bool Port::Close() {
   std::lock_guard lock(mutex_);
   if (!session_) return false;
   if (session_->trace) session_->trace->Event("close");
+  session_->backend->Close();
   session_.reset();
   return true;
 }

@@ -64,7 +64,7 @@ VirtualCardBackend::VirtualCardBackend(vcard::Card card, ImageStore store, CardL
   KeepThroughStore();
 }
 
-VirtualCardBackend::~VirtualCardBackend() {
+void VirtualCardBackend::Close() {
   if (!store_ || !StillOurs()) return;
   const std::vector<uint8_t> image = card_->SaveImage();
   if (image == saved_image_ || Store(image)) store_->Fold();

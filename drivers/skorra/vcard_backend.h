@@ -27,10 +27,11 @@ class VirtualCardBackend final : public Backend {
   // which would lose its contents.
   static std::unique_ptr<VirtualCardBackend> FromStore(ImageStore store, std::string& problem);
 
-  // Writes what the card holds only in memory (the tries a matching VERIFY
-  // gave back) and folds the journal into the image.
-  ~VirtualCardBackend() override;
 
+  // Writes what the card holds only in memory (the tries a matching VERIFY
+  // gave back) and folds the journal into the image. A process that ends
+  // with the port open leaves the journal, which the next open replays.
+  void Close() override;
   bool PowerUp() override;
   Reply Transmit(std::span<const uint8_t> command) override;
   std::string Description() const override;
