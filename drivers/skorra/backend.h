@@ -32,6 +32,10 @@ class Backend {
   // What a person calls the reader or card behind the port.
   virtual std::string Description() const { return "card"; }
 
+  // The port closes (not called when the process ends with it open): what
+  // the backend holds only in memory is kept now.
+  virtual void Close() {}
+
   // The card's answer to reset; empty when the backend has none to give.
   virtual std::vector<uint8_t> AnswerToReset() const { return {}; }
 };

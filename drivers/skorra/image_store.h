@@ -1,7 +1,8 @@
-// One card's image file in the card folder (card1.img for COM1 and so on):
-// read at open, replaced atomically after every change. The file holds the
-// card's own image, which carries its length and a digest, so the card
-// itself tells a damaged file from a card.
+// One card's files in the card folder (card1.img and card1.journal for COM1
+// and so on): the image, replaced atomically now and then, and a journal
+// beside it to which each change appends one record and one sync. The
+// image carries its length and a digest, the journal's records a check, so
+// a damaged file is told from a card. docs/skorra-driver.md has the rules.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,9 @@
 #include <span>
 #include <string>
 #include <vector>
+
+#include "journal.h"
+#include "store_files.h"
 
 namespace tarnwick::skorra {
 
@@ -19,30 +23,62 @@ class ImageStore {
   enum class Outcome { kLoaded, kMissing, kDamaged };
   struct Loaded {
     Outcome outcome;
-    std::vector<uint8_t> image;  // the file's bytes, when loaded
+    std::vector<uint8_t> image;  // the card's current image, when loaded
     std::string problem;         // why not, when damaged
   };
-  // A missing file is a fresh card; a file that cannot be read is damaged.
-  Loaded Read() const;
+  // The card as its files hold it: the image with every committed journal
+  // record applied; a torn last record (a write cut short) is ignored. A
+  // missing image is a fresh card; a journal without its image, a file that
+  // cannot be read, or a journal damaged before its last record is damaged,
+  // and nothing is written. The journal is read before the image, so a
+  // fold running meanwhile shows the old state or the new one.
+  Loaded Read();
 
-  // Replaces the file with the image: written to a temporary file in the
-  // same folder, flushed to disk, renamed over the old file, and the folder
-  // flushed. A process killed at any point leaves the old or the new file.
-  // False when the new image did not take the old one's place.
-  bool Write(std::span<const uint8_t> image) const;
+  // Makes `image` the card's durable state, that of the last Read or Write:
+  // a record of the bytes that differ appended to the journal and synced
+  // (the image is replaced instead when there is none yet, or the journal
+  // has grown past its limit or cannot be appended to). Nothing is written
+  // when the files already hold the image. False when the image was not
+  // kept, or when the files are no longer the ones read or written last.
+  bool Write(std::span<const uint8_t> image);
 
-  // Removes the temporary files (.card1.img.*) that a writer killed before
-  // its rename left behind: whole images, passphrases and keys included.
-  // Only while holding the card's lock, when no writer of this card runs.
+  // Folds the journal into the image: the image replaced atomically as a
+  // whole, then the journal removed. A process killed in between leaves a
+  // journal that names the old image, which Read ignores.
+  bool Fold();
+
+  // Removes the temporary files (.card1.img.*, .card1.journal.*) that a
+  // writer killed before its rename left behind: whole images, passphrases
+  // and keys included. Only while holding the card's lock, when no writer
+  // of this card runs.
   void RemoveLeftovers() const;
 
   const std::filesystem::path& path() const { return path_; }
+  const std::filesystem::path& journal_path() const { return journal_path_; }
   // The file whose lock keeps the image to one process: .card1.lock.
   std::filesystem::path lock_path() const { return folder_ / ("." + path_.stem().string() + ".lock"); }
 
  private:
+  // kReplace: a journal file is there that takes no more records (torn,
+  // stale, or an append failed); the next change replaces the image.
+  enum class Journal { kNone, kAppendable, kReplace };
+
+  bool Replace(std::span<const uint8_t> image);
+  bool Append(std::span<const uint8_t> image);
+  bool InPlace() const;
+
   std::filesystem::path folder_;
   std::filesystem::path path_;
+  std::filesystem::path journal_path_;
+  bool known_ = false;  // held_ is what the files hold
+  bool image_exists_ = false;
+  std::vector<uint8_t> held_;
+  journal::Digest image_digest_{};  // of the image file itself, journal aside
+  files::FileId image_id_;
+  Journal journal_ = Journal::kNone;
+  files::FileId journal_id_;
+  uint64_t journal_size_ = 0;
+  uint32_t sequence_ = 0;  // of the last record in the journal
 };
 
 }  // namespace tarnwick::skorra

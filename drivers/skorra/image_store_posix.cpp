@@ -1,6 +1,5 @@
-// Reads and atomically replaces a card's image file on POSIX systems.
-#include "image_store.h"
-
+// The card store's file operations on POSIX systems: fsync and rename for
+// whole files, write and fdatasync for journal records.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,12 +7,18 @@
 #include <cerrno>
 #include <cstring>
 
-namespace tarnwick::skorra {
+#include "store_files.h"
+
+namespace tarnwick::skorra::files {
 namespace {
 
 // Far above any card image; a bigger file is not one of ours and is not
 // read into memory.
 constexpr off_t kLargestFile = 16 * 1024 * 1024;
+
+FileId IdOf(const struct stat& info) {
+  return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
 
 bool WriteAll(int fd, std::span<const uint8_t> bytes) {
   while (!bytes.empty()) {
@@ -45,47 +50,77 @@ void SyncFolder(const std::filesystem::path& folder) {
 
 }  // namespace
 
-ImageStore::ImageStore(std::filesystem::path folder, int port_number)
-    : folder_(std::move(folder)), path_(folder_ / ("card" + std::to_string(port_number) + ".img")) {}
-
-ImageStore::Loaded ImageStore::Read() const {
-  // O_NONBLOCK: a FIFO in the image's place opens at once, and is refused
+Contents ReadRegular(const std::filesystem::path& file) {
+  // O_NONBLOCK: a FIFO in the file's place opens at once, and is refused
   // for what it is.
-  const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
-    if (errno == ENOENT) return {Outcome::kMissing, {}, {}};
-    return {Outcome::kDamaged, {}, std::strerror(errno)};
+    if (errno == ENOENT) return {};
+    return {Contents::Found::kRefused, {}, {}, std::strerror(errno)};
   }
   struct stat info {};
-  std::vector<uint8_t> file;
-  std::string problem;
+  Contents c;
+  c.found = Contents::Found::kRefused;
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    problem = "not a regular file";
+    c.problem = "not a regular file";
   } else if (info.st_size > kLargestFile) {
-    problem = "too large for a card image";
+    c.problem = "too large for a card image";
   } else {
-    file.resize(static_cast<std::size_t>(info.st_size));
-    if (!ReadAll(fd, file)) problem = "not a readable card image file";
+    c.bytes.resize(static_cast<std::size_t>(info.st_size));
+    if (ReadAll(fd, c.bytes)) {
+      c.found = Contents::Found::kRead;
+      c.id = IdOf(info);
+    } else {
+      c.bytes.clear();
+      c.problem = "not a readable card file";
+    }
   }
   ::close(fd);
-  if (!problem.empty()) return {Outcome::kDamaged, {}, problem};
-  return {Outcome::kLoaded, std::move(file), {}};
+  return c;
 }
 
-bool ImageStore::Write(std::span<const uint8_t> image) const {
-  std::string temporary = (folder_ / ("." + path_.filename().string() + ".XXXXXX")).string();
+bool ReplaceDurably(const std::filesystem::path& file, std::span<const uint8_t> bytes, FileId& id) {
+  std::string temporary = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
   const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) return false;
-  const bool written = WriteAll(fd, image) && ::fsync(fd) == 0;
+  struct stat info {};
+  const bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0 && ::fstat(fd, &info) == 0;
   const bool closed = ::close(fd) == 0;
-  if (!written || !closed || ::rename(temporary.c_str(), path_.c_str()) != 0) {
+  if (!written || !closed || ::rename(temporary.c_str(), file.c_str()) != 0) {
     ::unlink(temporary.c_str());
     return false;
   }
-  // The rename is done: the folder holds the new image whatever this flush
+  id = IdOf(info);
+  // The rename is done: the folder holds the new file whatever this flush
   // reports; it only makes the rename itself survive a power cut.
-  SyncFolder(folder_);
+  SyncFolder(file.parent_path());
   return true;
 }
 
-}  // namespace tarnwick::skorra
+bool AppendDurably(const std::filesystem::path& file, const FileId& id, uint64_t size,
+                   std::span<const uint8_t> bytes) {
+  const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return false;
+  struct stat info {};
+  bool done = false;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && IdOf(info) == id &&
+      static_cast<uint64_t>(info.st_size) == size) {
+    // fdatasync flushes the file's new length with its bytes.
+    done = WriteAll(fd, bytes) && ::fdatasync(fd) == 0;
+    if (!done && ::ftruncate(fd, static_cast<off_t>(size)) == 0) ::fdatasync(fd);
+  }
+  return ::close(fd) == 0 && done;
+}
+
+bool StillNames(const std::filesystem::path& file, const FileId& id) {
+  struct stat info {};
+  return ::stat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode) && IdOf(info) == id;
+}
+
+bool RemoveDurably(const std::filesystem::path& file) {
+  if (::unlink(file.c_str()) != 0 && errno != ENOENT) return false;
+  SyncFolder(file.parent_path());
+  return true;
+}
+
+}  // namespace tarnwick::skorra::files

@@ -11,6 +11,7 @@
 
 #include "backend_select.h"
 #include "settings.h"
+#include "vcard/crypto_library.h"
 
 namespace tarnwick::skorra {
 namespace {
@@ -24,6 +25,10 @@ constexpr std::size_t kLongestAnswer = 255;
 // "no precise diagnosis".
 constexpr uint16_t kUndeliverable = sw::kNoDiagnosis;
 
+// OpenSSL is set up before the ports exist, so that its clean-up at exit
+// runs after the ports are gone: a card closing then still computes the
+// checks of what it writes.
+const bool g_crypto_ready = vcard::CryptoLibrary() != nullptr;
 std::array<Port, kPortCount> g_ports;
 
 }  // namespace
@@ -72,6 +77,7 @@ bool Port::Close() {
   std::lock_guard lock(mutex_);
   if (!session_) return false;
   if (session_->trace) session_->trace->Event("close");
+  session_->backend->Close();
   session_.reset();
   return true;
 }

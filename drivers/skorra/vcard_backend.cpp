@@ -1,5 +1,5 @@
-// Runs commands on the virtual card and keeps its image file in step, taking
-// turns with the other processes that use the same file.
+// Runs commands on the virtual card and keeps its files in step, taking
+// turns with the other processes that use the same files.
 #include "vcard_backend.h"
 
 #include <array>
@@ -92,7 +92,24 @@ VirtualCardBackend::VirtualCardBackend(vcard::Card card, ImageStore store, std::
       saved_image_(std::move(saved_image)),
       on_disk_(on_disk) {
   KeepThroughStore();
-  lease_.emplace(Lease::Hooks{[this](std::string& problem) { return TakeLock(problem); }, [this] { lock_.reset(); }});
+  lease_.emplace(Lease::Hooks{[this](std::string& problem) { return TakeLock(problem); }, [this] { GiveBack(); }});
+}
+
+// A process that ends with the port open still gives the card back.
+VirtualCardBackend::~VirtualCardBackend() { lease_.reset(); }
+
+// Tries a matching VERIFY gave back live only in memory until they are
+// written here, before another process may look: left unwritten, programs
+// that log in and end at once (a signing openssl) would each leave one try
+// spent, until the card looked blocked after correct PINs.
+void VirtualCardBackend::GiveBack() {
+  Settle();
+  lock_.reset();
+}
+
+bool VirtualCardBackend::Settle() {
+  const std::vector<uint8_t> image = card_->SaveImage();
+  return image == saved_image_ || Store(image);
 }
 
 bool VirtualCardBackend::TakeLock(std::string& problem) {
@@ -127,6 +144,19 @@ bool VirtualCardBackend::CatchUp(std::string& problem) {
   saved_image_ = std::move(image);
   on_disk_ = exists;
   return true;
+}
+
+// The journal is folded under the lease, on top of what other processes
+// wrote, so that the image a fold writes holds their changes too.
+void VirtualCardBackend::Close() {
+  if (!lease_) return;
+  std::string problem;
+  lease_->Run(
+      [&] {
+        if (CatchUp(problem) && Settle()) store_->Fold();
+      },
+      problem);
+  lease_->GiveBack();
 }
 
 // The card spends a try through the store before it compares a secret.

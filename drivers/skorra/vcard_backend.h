@@ -1,5 +1,5 @@
 // The virtual card behind a port: kept in memory for the life of the
-// process, or in an image file that every state change rewrites and that
+// process, or in its files, to which every state change is written and that
 // several processes take turns on, one burst of commands at a time.
 #pragma once
 
@@ -27,7 +27,12 @@ class VirtualCardBackend final : public Backend {
   // longer than a few seconds, or the file is damaged: a damaged card is
   // never silently replaced by a fresh one, which would lose its contents.
   static std::unique_ptr<VirtualCardBackend> FromStore(ImageStore store, std::string& problem);
+  ~VirtualCardBackend() override;
 
+  // Writes what the card holds only in memory (the tries a matching VERIFY
+  // gave back) and folds the journal into the image. A process that ends
+  // with the port open leaves the journal, which the next open replays.
+  void Close() override;
   bool PowerUp() override;
   Reply Transmit(std::span<const uint8_t> command) override;
   std::string Description() const override;
@@ -44,6 +49,9 @@ class VirtualCardBackend final : public Backend {
   // when it was not written.
   bool Store(std::span<const uint8_t> image);
   bool StillOurs();
+  void GiveBack();
+  // Writes what the card holds only in memory; false when it was not kept.
+  bool Settle();
 
   std::optional<vcard::Card> owned_;
   vcard::Card* card_;

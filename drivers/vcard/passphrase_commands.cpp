@@ -31,7 +31,10 @@ uint16_t TriesLeft(uint8_t tries) { return static_cast<uint16_t>(sw::kTriesLeft 
 // One comparison against a value with a try counter, fail-closed as a card
 // against tearing: the try is spent and kept before the comparison, so a
 // command cut short (or refused because the card cannot be saved) has cost
-// its try or compared nothing. A match then gives all the tries back.
+// its try or compared nothing. A match then gives all the tries back in
+// memory only: the next change or the driver's close keeps them, and until
+// then the kept counter is lower than the card's, never higher, so losing
+// the refund costs the holder tries and never gives anyone a guess.
 uint16_t Compare(CardState& state, const Value& stored, uint8_t& left, uint8_t max,
                  std::span<const uint8_t> presented) {
   if (left == 0) return sw::kBlocked;
@@ -46,9 +49,9 @@ uint16_t Compare(CardState& state, const Value& stored, uint8_t& left, uint8_t m
   }
   if (!Matches(stored, presented)) return TriesLeft(left);
   left = max;
-  // The image that holds the spent try must get it back; a card without a
-  // durable save kept nothing, so for it only a counter that moved counts.
-  state.changed = state.durable_save || changed_before || left != before;
+  // With a durable save the spent try is kept and the refund waits; a card
+  // without one kept nothing, so for it only a counter that moved counts.
+  if (!state.durable_save) state.changed = changed_before || left != before;
   return sw::kSuccess;
 }
 

@@ -354,18 +354,23 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // The try is already spent in what the card keeps when the comparison
-// runs, for the right value as for a wrong one.
+// runs, for the right value as for a wrong one; that is the command's one
+// save: the tries a match gives back wait for the next change.
 TEST(CountedSecrets, TheSpentTryIsKeptBeforeTheComparison) {
   for (const char* presented : {kWrong, kVerifyPassphrase01}) {
     Card card;
     std::string kept;
-    card.SetDurableSave([&kept](std::span<const uint8_t> image) {
+    int saves = 0;
+    card.SetDurableSave([&kept, &saves](std::span<const uint8_t> image) {
       std::optional<Card> saved = Card::LoadImage(image.data(), image.size());
       kept = saved ? Show(Send(*saved, "00 20 00 01 00")) : "unreadable";
+      ++saves;
       return true;
     });
     Send(card, presented);
     EXPECT_EQ(kept, "63C2") << presented;
+    EXPECT_EQ(saves, 1) << presented;
+    EXPECT_FALSE(card.TakeChanged()) << presented;
   }
 }
 
