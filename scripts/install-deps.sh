@@ -9,7 +9,7 @@ packages=(
   libssl-dev libpcsclite-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   libp11-kit-dev
   # The PKCS #11 module's tests drive it through these programs.
-  opensc p11-kit p11-kit-modules libengine-pkcs11-openssl openssl openssh-client python3-pykcs11
+  opensc p11-kit p11-kit-modules libengine-pkcs11-openssl openssl openssh-client python3-pykcs11 curl
 )
 packages+=("$@")
 

@@ -112,6 +112,9 @@ bool VirtualCardBackend::Settle() {
   return image == saved_image_ || Store(image);
 }
 
+// The burst's first command takes the lock and catches up with the files;
+// contents that cannot be read leave the card without its memory for the
+// burst.
 bool VirtualCardBackend::TakeLock(std::string& problem) {
   std::string why;
   std::optional<CardLock> lock = CardLock::TakeWithin(store_->lock_path(), kPatience, why);
@@ -120,6 +123,7 @@ bool VirtualCardBackend::TakeLock(std::string& problem) {
     return false;
   }
   lock_.emplace(std::move(*lock));
+  contents_current_ = CatchUp(problem);
   return true;
 }
 
@@ -153,7 +157,7 @@ void VirtualCardBackend::Close() {
   std::string problem;
   lease_->Run(
       [&] {
-        if (CatchUp(problem) && Settle()) store_->Fold();
+        if (contents_current_ && Settle()) store_->Fold();
       },
       problem);
   lease_->GiveBack();
@@ -201,8 +205,7 @@ bool VirtualCardBackend::PowerUp() {
   return true;
 }
 
-// A card in a file runs each command under the lease: the burst's first
-// command takes the file's lock and catches up with the file.
+// A card in a file runs each command under the lease.
 Reply VirtualCardBackend::Transmit(std::span<const uint8_t> command) {
   if (!lease_) return Run(command);
   Reply reply{{}, sw::kExchangeFailed};
@@ -210,7 +213,7 @@ Reply VirtualCardBackend::Transmit(std::span<const uint8_t> command) {
   const bool ran = lease_->Run(
       [&] {
         // The contents could not be read: the card has lost its memory.
-        reply = CatchUp(problem) ? Run(command) : Reply{{}, sw::kMemoryFailure};
+        reply = contents_current_ ? Run(command) : Reply{{}, sw::kMemoryFailure};
       },
       problem);
   // The application only sees the status word; a person needs the reason.
