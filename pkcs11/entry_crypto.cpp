@@ -22,7 +22,9 @@ CK_RV Start(Slot& slot, Operation& op, CK_MECHANISM_PTR mechanism, CK_FLAGS func
   if (mechanism->pParameter != nullptr || mechanism->ulParameterLen != 0) return CKR_MECHANISM_PARAM_INVALID;
   std::size_t entry = 0;
   if (use != KeyUse::kNone) {
-    const CK_RV rv = UsableKey(slot, key, use == KeyUse::kCard, &entry);
+    // A key another program destroyed or replaced is not used.
+    CK_RV rv = slot.Refresh();
+    if (rv == CKR_OK) rv = UsableKey(slot, key, use == KeyUse::kCard, &entry);
     if (rv != CKR_OK) return rv;
   }
   Operation started;

@@ -218,10 +218,14 @@ CK_RV UsableKey(const Slot& slot, CK_OBJECT_HANDLE handle, bool needs_private, s
   return CKR_OK;
 }
 
-CK_RV MayChangeToken(const Slot& slot, const Session& session) {
+// A change starts from the card's directory as it is now, in the same
+// burst of commands as its write: another program's change since the last
+// read is never written over.
+CK_RV MayChangeToken(Slot& slot, const Session& session) {
   if ((session.flags & CKF_RW_SESSION) == 0) return CKR_SESSION_READ_ONLY;
   if (slot.login != Login::kUser) return CKR_USER_NOT_LOGGED_IN;
-  return slot.damaged() ? CKR_DEVICE_ERROR : CKR_OK;
+  if (slot.damaged()) return CKR_DEVICE_ERROR;
+  return slot.Refresh();
 }
 
 // A key pair shares one directory entry, so its two objects keep the same

@@ -16,8 +16,9 @@ std::vector<CK_OBJECT_HANDLE> VisibleObjects(const Slot& slot);
 // public-key operations).
 CK_RV UsableKey(const Slot& slot, CK_OBJECT_HANDLE handle, bool needs_private, std::size_t* key);
 
-// Changes to the token need a read/write session of the logged-in user.
-CK_RV MayChangeToken(const Slot& slot, const Session& session);
+// Changes to the token need a read/write session of the logged-in user;
+// the directory is brought up to date with the card first.
+CK_RV MayChangeToken(Slot& slot, const Session& session);
 
 CK_RV SetObjectAttributes(Slot& slot, CK_OBJECT_HANDLE handle, const Template& values);
 CK_RV DestroyObject(Slot& slot, CK_OBJECT_HANDLE handle);

@@ -341,8 +341,22 @@ PY
       rm -f "$work/data.sig"
     done &
     agent_loop=$!
+    # A program that listed the keys long ago generates after another one
+    # did: it writes on the directory as the other left it.
+    /usr/bin/python3 - "$module" "$pin" "$0" <<'PY' || fail "a write over another program's"
+import subprocess, sys, PyKCS11 as P
+lib = P.PyKCS11Lib(); lib.load(sys.argv[1])
+s = lib.openSession(lib.getSlotList(tokenPresent=True)[0], P.CKF_SERIAL_SESSION | P.CKF_RW_SESSION)
+s.login(sys.argv[2])
+assert len(s.findObjects([(P.CKA_CLASS, P.CKO_PRIVATE_KEY)])) == 1
+subprocess.run(["pkcs11-tool", "--module", sys.argv[1], "--login", "--pin", sys.argv[2], "-k",
+                "--key-type", "rsa:1024", "--id", "02"], check=True, capture_output=True)
+s.generateKeyPair([(P.CKA_ID, b"\x03")], [(P.CKA_ID, b"\x03")])
+ids = sorted(bytes(s.getAttributeValue(k, [P.CKA_ID])[0]) for k in s.findObjects([(P.CKA_CLASS, P.CKO_PRIVATE_KEY)]))
+assert ids == [b"\x01", b"\x02", b"\x03"], ids
+PY
+    keygen 04 >/dev/null || fail "generation beside the agent"
     for i in 2 3 4; do
-      keygen 0$i >/dev/null || fail "generation $i beside the agent"
       tool --login --pin "$pin" -s -m SHA256-RSA-PKCS --id 01 -i "$work/data" -o "$work/sig$i" >/dev/null
       openssl dgst -sha256 -verify "$work/pub.pem" -signature "$work/sig$i" "$work/data" || fail "signature $i"
     done
