@@ -3,6 +3,7 @@
 #include "card_link.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <tarnwick.h>
 
@@ -20,9 +21,11 @@ constexpr uint8_t kDescriptionLength = 7;
 constexpr std::size_t kMaxApduData = 195;
 
 thread_local int32_t last_status = -1;
+thread_local bool card_reset = false;
 
 int32_t Noted(int32_t status) {
   last_status = status;
+  card_reset = card_reset || status == TW_SW_CARD_RESET;
   return status;
 }
 
@@ -194,5 +197,7 @@ int32_t TakeLastStatus() {
   last_status = -1;
   return status;
 }
+
+bool TakeCardReset() { return std::exchange(card_reset, false); }
 
 }  // namespace tarnwick::pkcs11

@@ -82,4 +82,8 @@ inline CK_RV PinResult(int32_t status) { return CardResult(status, CardCall::kPi
 // since the last call to TakeLastStatus.
 int32_t TakeLastStatus();
 
+// Whether a command on this thread found the card reset by another program
+// (0xFFFE from a shared reader) since the last call.
+bool TakeCardReset();
+
 }  // namespace tarnwick::pkcs11

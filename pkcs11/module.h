@@ -59,9 +59,11 @@ CK_RV WithModule(F&& f, std::source_location where = std::source_location::curre
                 where);
 }
 
-// A card found gone ends the slot's sessions.
+// A card found gone ends the slot's sessions; a card another program reset
+// has forgotten the login, and so does the token.
 inline CK_RV AfterCardCall(Slot& slot, CK_RV rv) {
   if (rv == CKR_DEVICE_REMOVED) slot.Forget();
+  if (TakeCardReset()) slot.DropLogin();
   return rv;
 }
 

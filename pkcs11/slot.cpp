@@ -47,10 +47,14 @@ void Slot::Forget() {
   card_.Close();
 }
 
-CK_RV Slot::EndLogin() {
+void Slot::DropLogin() {
   login = Login::kNone;
   OPENSSL_cleanse(so_code.data(), so_code.size());
   ForgetPrivateFiles();
+}
+
+CK_RV Slot::EndLogin() {
+  DropLogin();
   return card_.IsOpen() ? ResetResult(card_.Reset()) : CKR_OK;
 }
 

@@ -64,6 +64,8 @@ class Slot {
   void Forget();
   // Ends the login: the card forgets the passphrase, the module the SO code.
   CK_RV EndLogin();
+  // The card has already forgotten the login: the module forgets it too.
+  void DropLogin();
 
   // The token's label and serial as the token shows them (docs/pkcs11.md),
   // read without writing anything.
