@@ -7,24 +7,35 @@
 namespace tarnwick::vcard {
 namespace {
 
-// Never freed: the context must outlive every card, including those that
-// static objects or a host's exit handlers still close at exit.
-OSSL_LIB_CTX* MakeLibrary() {
-  OSSL_LIB_CTX* library = OSSL_LIB_CTX_new();
-  if (library == nullptr) return nullptr;
-  if (OSSL_PROVIDER_load(library, "default") == nullptr) {
-    OSSL_LIB_CTX_free(library);
-    return nullptr;
+// The context with the default provider loaded into it. The first call
+// makes it (and so sets OpenSSL up), so OpenSSL's own clean-up at exit
+// comes after this is freed; the driver makes it before its ports, so the
+// ports, and the cards they close, go before it.
+class Library {
+ public:
+  Library() : context_(OSSL_LIB_CTX_new()) {
+    if (context_ != nullptr) provider_ = OSSL_PROVIDER_load(context_, "default");
   }
-  return library;
-}
+  ~Library() {
+    if (provider_ != nullptr) OSSL_PROVIDER_unload(provider_);
+    OSSL_LIB_CTX_free(context_);
+  }
+  Library(const Library&) = delete;
+  Library& operator=(const Library&) = delete;
+
+  OSSL_LIB_CTX* get() const { return provider_ != nullptr ? context_ : nullptr; }
+
+ private:
+  OSSL_LIB_CTX* context_;
+  OSSL_PROVIDER* provider_ = nullptr;
+};
 
 }  // namespace
 
 OSSL_LIB_CTX* CryptoLibrary() {
   // C++ makes a function's static once, whichever thread comes first.
-  static OSSL_LIB_CTX* const library = MakeLibrary();
-  return library;
+  static const Library library;
+  return library.get();
 }
 
 OwnedMd FetchDigest(const char* name) {
