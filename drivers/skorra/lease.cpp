@@ -15,16 +15,20 @@ Lease::~Lease() {
   GiveBack();
 }
 
+// The watcher is woken only when a lease is taken: within a burst it finds
+// the later deadline itself when the earlier one comes, so a command costs
+// no thread switch.
 bool Lease::Run(const std::function<void()>& work, std::string& problem) {
   std::lock_guard lock(mutex_);
-  if (!held_) {
+  const bool taken = !held_;
+  if (taken) {
     if (!hooks_.take(problem)) return false;
     held_ = true;
     if (!watcher_.joinable()) watcher_ = std::thread([this] { WatchIdle(); });
   }
   work();
   deadline_ = std::chrono::steady_clock::now() + idle_;
-  wake_.notify_all();
+  if (taken) wake_.notify_all();
   return true;
 }
 
