@@ -329,7 +329,10 @@ PY
     keygen 01 >/dev/null
     public_key_pem 01
     module=$(realpath "$module")
-    eval "$(ssh-agent -s -P "$module")" >/dev/null
+    # A copy of ssh-agent loses its setgid bit, so that the sanitizer
+    # runtimes a sanitizer build preloads reach its PKCS #11 helper too.
+    cp "$(command -v ssh-agent)" "$work/ssh-agent"
+    eval "$("$work/ssh-agent" -s -P "$module")" >/dev/null
     server_pid=$SSH_AGENT_PID
     printf '#!/bin/sh\necho %s\n' "$pin" >"$work/askpass"; chmod +x "$work/askpass"
     SSH_ASKPASS=$work/askpass SSH_ASKPASS_REQUIRE=force DISPLAY=:0 ssh-add -s "$module" </dev/null \
