@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "card_link.h"
 
@@ -47,16 +46,6 @@ constexpr ResultRow kResults[] = {
 };
 #undef TW_RESULT
 
-// "CK_RV C_Login(CK_SESSION_HANDLE, ...)" gives "C_Login".
-std::string FunctionName(const char* signature) {
-  const char* start = std::strstr(signature, "C_");
-  while (start != nullptr && start != signature && start[-1] != ' ' && start[-1] != '*')
-    start = std::strstr(start + 1, "C_");
-  if (start == nullptr) return signature;
-  const char* end = std::strchr(start, '(');
-  return end != nullptr ? std::string(start, end) : std::string(start);
-}
-
 }  // namespace
 
 void BeginCall() { (void)TakeLastStatus(); }
@@ -71,7 +60,7 @@ const char* ResultName(CK_RV rv) {
 // Off unless the variable is set; empty, "1" or "stderr" mean standard
 // error, anything else a file to append to. The variable is read on every
 // call, which costs little beside a card command.
-CK_RV Logged(CK_RV rv, std::source_location where) {
+CK_RV Logged(CK_RV rv, const char* where) {
   const char* target = std::getenv(kVariable);
   const int32_t status = TakeLastStatus();
   if (target == nullptr) return rv;
@@ -79,7 +68,7 @@ CK_RV Logged(CK_RV rv, std::source_location where) {
   char word[12] = "-";
   if (status >= 0) std::snprintf(word, sizeof word, "%04X", static_cast<unsigned>(status));
   std::snprintf(line, sizeof line, "tarnwick-pkcs11: %s %s (0x%08lX) sw %s\n",
-                FunctionName(where.function_name()).c_str(), ResultName(rv), static_cast<unsigned long>(rv), word);
+                where, ResultName(rv), static_cast<unsigned long>(rv), word);
   const bool to_stderr = *target == '\0' || std::strcmp(target, "1") == 0 || std::strcmp(target, "stderr") == 0;
   if (to_stderr || !AppendToFile(target, line)) std::fputs(line, stderr);
   return rv;

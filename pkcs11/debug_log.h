@@ -3,7 +3,6 @@
 // line holds names and numbers only.
 #pragma once
 
-#include <source_location>
 #include <string_view>
 
 #include "cryptoki.h"
@@ -13,7 +12,7 @@ namespace tarnwick::pkcs11 {
 // Forgets the status word of an earlier call, as a call begins.
 void BeginCall();
 // Writes the call's line when the log is on; returns rv.
-CK_RV Logged(CK_RV rv, std::source_location where = std::source_location::current());
+CK_RV Logged(CK_RV rv, const char* where = __builtin_FUNCTION());
 
 const char* ResultName(CK_RV rv);
 

@@ -7,7 +7,6 @@
 #include <memory>
 #include <new>
 #include <shared_mutex>
-#include <source_location>
 
 #include "debug_log.h"
 #include "slot.h"
@@ -48,7 +47,7 @@ CK_RV Guarded(F&& f) noexcept {
 // Every call the log shows goes through here; `where` names the C_*
 // function that called.
 template <class F>
-CK_RV WithModule(F&& f, std::source_location where = std::source_location::current()) noexcept {
+CK_RV WithModule(F&& f, const char* where = __builtin_FUNCTION()) noexcept {
   BeginCall();
   return Logged(Guarded([&]() -> CK_RV {
                   std::shared_lock lifecycle(LifecycleLock());
@@ -68,7 +67,7 @@ inline CK_RV AfterCardCall(Slot& slot, CK_RV rv) {
 }
 
 template <class F>
-CK_RV WithSlot(CK_SLOT_ID id, F&& f, std::source_location where = std::source_location::current()) noexcept {
+CK_RV WithSlot(CK_SLOT_ID id, F&& f, const char* where = __builtin_FUNCTION()) noexcept {
   return WithModule(
       [&](Module& module) -> CK_RV {
         if (id < 1 || id > kSlotCount) return CKR_SLOT_ID_INVALID;
@@ -81,7 +80,7 @@ CK_RV WithSlot(CK_SLOT_ID id, F&& f, std::source_location where = std::source_lo
 
 template <class F>
 CK_RV WithSession(CK_SESSION_HANDLE handle, F&& f,
-                  std::source_location where = std::source_location::current()) noexcept {
+                  const char* where = __builtin_FUNCTION()) noexcept {
   return WithModule([&](Module& module) -> CK_RV {
     auto index = SlotOfSession(handle);
     if (!index) return CKR_SESSION_HANDLE_INVALID;
