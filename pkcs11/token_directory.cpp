@@ -249,8 +249,10 @@ std::vector<uint8_t> EncodeDirectory(const TokenDirectory& directory) {
 
 std::optional<DirectoryHeader> DecodeDirectoryHeader(std::span<const uint8_t> bytes) {
   Reader in(bytes);
-  if (!std::equal(std::begin(kMagic), std::end(kMagic), in.Raw(sizeof kMagic).begin()) || in.Short())
-    return std::nullopt;
+  // A card may answer fewer bytes than asked: the magic is compared only
+  // when it is all there.
+  const std::span<const uint8_t> magic = in.Raw(sizeof kMagic);
+  if (in.Short() || !std::equal(std::begin(kMagic), std::end(kMagic), magic.begin())) return std::nullopt;
   const uint8_t version = in.Byte();
   if (version != kVersion1 && version != kVersion2) return std::nullopt;
   DirectoryHeader header;
