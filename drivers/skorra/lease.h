@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -36,16 +37,28 @@ class Lease {
   void GiveBack();
 
  private:
-  void WatchIdle();
+  // What the watcher shares with the lease. The watcher keeps it alive, so
+  // that a watcher the platform lets go (EndWatcher) never touches freed
+  // memory; once `stopping` is set it calls no hook again.
+  struct State {
+    explicit State(Hooks h, std::chrono::milliseconds i) : hooks(std::move(h)), idle(i) {}
+    Hooks hooks;
+    const std::chrono::milliseconds idle;
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool held = false;
+    bool stopping = false;
+    std::chrono::steady_clock::time_point deadline;
+  };
+  static void WatchIdle(const std::shared_ptr<State>& state);
 
-  Hooks hooks_;
-  const std::chrono::milliseconds idle_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool held_ = false;
-  bool stopping_ = false;
-  std::chrono::steady_clock::time_point deadline_;
+  std::shared_ptr<State> state_;
   std::thread watcher_;  // started with the first lease
 };
+
+// Ends a stopped watcher: joined where the system lets a thread end while
+// the driver is being unloaded, let go where it does not (lease_posix.cpp,
+// lease_windows.cpp).
+void EndWatcher(std::thread& watcher);
 
 }  // namespace tarnwick::skorra
