@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "crypto_library.h"
+#include "protocol/public_key_record.h"
 
 namespace tarnwick::vcard {
 namespace {
@@ -34,8 +35,6 @@ constexpr const char* kRsaKeyType = "1.2.840.113549.1.1.1";
 constexpr unsigned long kPublicExponent = 65537;
 constexpr std::size_t kMinModulus = 64;
 constexpr std::size_t kMaxModulus = 188;
-constexpr uint8_t kModulusTag = 0x6E;
-constexpr uint8_t kExponentTag = 0x65;
 
 Owned<BIGNUM> Number(std::span<const uint8_t> bytes) {
   return Owned<BIGNUM>(BN_bin2bn(bytes.data(), static_cast<int>(bytes.size()), nullptr));
@@ -143,23 +142,17 @@ bool IsConsistent(const RsaPrivateKey& key) {
 }
 
 std::vector<uint8_t> PublicKeyRecord(const RsaPrivateKey& key) {
-  std::vector<uint8_t> record = {kModulusTag, static_cast<uint8_t>(kRsaBytes)};
-  record.insert(record.end(), key.n.begin(), key.n.end());
-  record.insert(record.end(), {kExponentTag, 0x03, 0x01, 0x00, 0x01});
-  return record;
+  std::vector<uint8_t> bytes(record::kMaxRecordBytes);
+  bytes.resize(record::Write(bytes, key.n, record::kExponent.size()));
+  return bytes;
 }
 
 std::optional<RsaPublicKey> ParsePublicKeyRecord(std::span<const uint8_t> bytes, bool whole) {
-  if (bytes.size() < 2 || bytes[0] != kModulusTag) return std::nullopt;
-  const std::size_t n_len = bytes[1];
-  if (bytes.size() < 4 + n_len || bytes[2 + n_len] != kExponentTag) return std::nullopt;
-  const std::size_t e_len = bytes[3 + n_len];
-  const std::size_t total = 4 + n_len + e_len;
-  if (bytes.size() < total || (whole && bytes.size() != total)) return std::nullopt;
+  const std::optional<record::Fields> fields = record::Parse(bytes, whole);
+  if (!fields) return std::nullopt;
   RsaPublicKey key;
-  key.n.assign(bytes.begin() + 2, bytes.begin() + 2 + static_cast<std::ptrdiff_t>(n_len));
-  key.e.assign(bytes.begin() + 4 + static_cast<std::ptrdiff_t>(n_len),
-               bytes.begin() + static_cast<std::ptrdiff_t>(total));
+  key.n.assign(fields->modulus.begin(), fields->modulus.end());
+  key.e.assign(fields->exponent.begin(), fields->exponent.end());
   if (!IsUsable(key)) return std::nullopt;
   return key;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "card.h"
+#include "protocol/public_key_record.h"
 
 namespace tarnwick::vcard {
 
@@ -71,8 +72,8 @@ struct Key {
   std::vector<uint8_t> value;
 };
 
-constexpr std::size_t kRsaBytes = 128;
-constexpr std::size_t kRsaHalfBytes = 64;
+constexpr std::size_t kRsaBytes = record::kCardModulusBytes;
+constexpr std::size_t kRsaHalfBytes = kRsaBytes / 2;
 constexpr std::size_t kRsaSlots = 4;
 
 // An RSA-1024 private key with e = 65537, every value left-padded to its
