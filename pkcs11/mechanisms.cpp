@@ -10,10 +10,11 @@
 #include <openssl/param_build.h>
 #include <openssl/rsa.h>
 
+#include "card_link.h"
+
 namespace tarnwick::pkcs11 {
 namespace {
 
-constexpr CK_ULONG kKeyBits = 1024;
 
 struct Mechanism {
   CK_MECHANISM_TYPE type;

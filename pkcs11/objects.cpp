@@ -5,10 +5,11 @@
 
 #include <openssl/x509.h>
 
+#include "card_link.h"
+
 namespace tarnwick::pkcs11 {
 namespace {
 
-constexpr CK_ULONG kModulusBits = 1024;
 constexpr int kSlotShift = 28;
 constexpr int kKindShift = 24;
 constexpr int kEntryShift = 16;
@@ -110,7 +111,7 @@ AttributeSet PublicKeyAttributes(const KeyEntry& key) {
   set.SetBool(CKA_VERIFY_RECOVER, false);
   set.SetBool(CKA_WRAP, false);
   set.SetBool(CKA_TRUSTED, false);
-  set.SetUlong(CKA_MODULUS_BITS, kModulusBits);
+  set.SetUlong(CKA_MODULUS_BITS, kKeyBits);
   return set;
 }
 
