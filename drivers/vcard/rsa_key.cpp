@@ -9,24 +9,16 @@
 #include <openssl/param_build.h>
 #include <openssl/rsa.h>
 
-#include <memory>
-
+#include "common/openssl_owned.h"
 #include "crypto_library.h"
 #include "protocol/public_key_record.h"
 
 namespace tarnwick::vcard {
 namespace {
 
-struct Free {
-  void operator()(BIGNUM* p) const { BN_clear_free(p); }
-  void operator()(BN_CTX* p) const { BN_CTX_free(p); }
-  void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }
-  void operator()(EVP_PKEY_CTX* p) const { EVP_PKEY_CTX_free(p); }
-  void operator()(OSSL_PARAM_BLD* p) const { OSSL_PARAM_BLD_free(p); }
-  void operator()(OSSL_PARAM* p) const { OSSL_PARAM_free(p); }
-};
+// Every number here may be part of a private key: each is cleared when freed.
 template <class T>
-using Owned = std::unique_ptr<T, Free>;
+using Owned = openssl::OwnedSecret<T>;
 
 // RSA named by its OID, a name OpenSSL looks up only among the context's
 // providers: by "RSA" it would take an engine that the host process made
