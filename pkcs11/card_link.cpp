@@ -147,28 +147,28 @@ int32_t CardLink::Random(std::span<uint8_t> out) {
   return Noted(GetChallenge(out.data(), static_cast<uint32_t>(out.size()), reader_));
 }
 
-int32_t CardLink::GenerateKeyPair(uint8_t slot, std::array<uint8_t, kModulusBytes>& modulus) {
+int32_t CardLink::GenerateKeyPair(uint8_t key_slot, std::array<uint8_t, kModulusBytes>& modulus) {
   uint32_t length = 0;
-  const int32_t status = Noted(RsaGenerateKeyPair(0, slot, modulus.data(), &length, reader_));
+  const int32_t status = Noted(RsaGenerateKeyPair(0, key_slot, modulus.data(), &length, reader_));
   return status == sw::kSuccess && length != kModulusBytes ? sw::kWrongData : status;
 }
 
-int32_t CardLink::Sign(uint8_t slot, std::span<const uint8_t> data, std::vector<uint8_t>& signature) {
+int32_t CardLink::Sign(uint8_t key_slot, std::span<const uint8_t> data, std::vector<uint8_t>& signature) {
   if (data.size() > kMaxPaddedInput) return sw::kWrongData;
   uint8_t out[256];
   uint32_t length = 0;
   const int32_t status =
-      Noted(rsaPrivateSign(slot, data.data(), static_cast<uint8_t>(data.size()), out, &length, reader_));
+      Noted(rsaPrivateSign(key_slot, data.data(), static_cast<uint8_t>(data.size()), out, &length, reader_));
   if (status == sw::kSuccess) signature.assign(out, out + std::min<uint32_t>(length, sizeof out));
   return status;
 }
 
-int32_t CardLink::Decrypt(uint8_t slot, std::span<const uint8_t> data, std::vector<uint8_t>& plain) {
+int32_t CardLink::Decrypt(uint8_t key_slot, std::span<const uint8_t> data, std::vector<uint8_t>& plain) {
   if (data.size() > kMaxApduData) return sw::kWrongData;
   uint8_t out[256];
   uint32_t length = 0;
   const int32_t status =
-      Noted(rsaPrivateDecrypt(slot, data.data(), static_cast<uint8_t>(data.size()), out, &length, reader_));
+      Noted(rsaPrivateDecrypt(key_slot, data.data(), static_cast<uint8_t>(data.size()), out, &length, reader_));
   if (status == sw::kSuccess) plain.assign(out, out + std::min<uint32_t>(length, sizeof out));
   return status;
 }

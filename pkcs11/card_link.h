@@ -53,9 +53,9 @@ class CardLink {
   int32_t CreateFile(uint8_t fid, uint16_t size, bool read_after_login = false);
 
   int32_t Random(std::span<uint8_t> out);
-  int32_t GenerateKeyPair(uint8_t slot, std::array<uint8_t, kModulusBytes>& modulus);
-  int32_t Sign(uint8_t slot, std::span<const uint8_t> data, std::vector<uint8_t>& signature);
-  int32_t Decrypt(uint8_t slot, std::span<const uint8_t> data, std::vector<uint8_t>& plain);
+  int32_t GenerateKeyPair(uint8_t key_slot, std::array<uint8_t, kModulusBytes>& modulus);
+  int32_t Sign(uint8_t key_slot, std::span<const uint8_t> data, std::vector<uint8_t>& signature);
+  int32_t Decrypt(uint8_t key_slot, std::span<const uint8_t> data, std::vector<uint8_t>& plain);
 
  private:
   uint32_t reader_ = 0;

@@ -1,5 +1,5 @@
 // Cryptographic calls. Signing and decryption are the card's, with the
-// private key of the object's RSA slot; verification, encryption and
+// private key of the object's key slot; verification, encryption and
 // digests are the host's.
 #include <algorithm>
 #include <cstring>

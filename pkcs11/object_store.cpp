@@ -249,7 +249,7 @@ CK_RV SetObjectAttributes(Slot& slot, CK_OBJECT_HANDLE handle, const Template& v
   return slot.StoreDirectory(dir);
 }
 
-// A private key's card slot gets a throwaway key first, so the destroyed
+// A private key's key slot gets a throwaway key first, so the destroyed
 // key can sign nothing more, whoever asks the card. The slot is free for
 // the next generation once both objects of the pair are gone; a file stays
 // for the next object that fits, since the card cannot delete files.

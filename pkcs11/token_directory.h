@@ -30,7 +30,7 @@ constexpr std::size_t kDirectoryHeaderBytes = 57;
 constexpr std::size_t kDirectoryBytes = 1437;
 
 struct KeyEntry {
-  // The pair's two objects are destroyed one by one; the card slot is free
+  // The pair's two objects are destroyed one by one; the key slot is free
   // again when both are gone.
   bool has_private = false;
   bool has_public = false;

@@ -18,8 +18,9 @@ constexpr uint8_t AfterExternalAuth(uint8_t key) { return static_cast<uint8_t>(0
 bool IsValidAccessCondition(uint8_t ac);
 bool AccessGranted(uint8_t ac, const Session& session);
 
-// The RSA slots' private keys (generation into a slot, signing, decryption)
+// The key slots' private keys (generation into a key slot, signing,
+// decryption)
 // serve only after VERIFY of passphrase 01, as a card guards its keys.
-constexpr uint8_t kSlotKeyCondition = AfterPassphrase(0x01);
+constexpr uint8_t kKeySlotCondition = AfterPassphrase(0x01);
 
 }  // namespace tarnwick::vcard

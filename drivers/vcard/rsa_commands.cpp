@@ -1,5 +1,5 @@
 // The RSA operations: sign (type-1 padding) and decrypt (type-2 padding
-// removed) with the private key of slot P2; verify (type-1 padding
+// removed) with the private key of key slot P2; verify (type-1 padding
 // removed) and encrypt (type-2 padding) with a public key from the
 // transparent EF 00P2 or, for P2 = 0, the key the key-load frame loaded.
 #include "access.h"
@@ -11,12 +11,12 @@
 namespace tarnwick::vcard {
 namespace {
 
-Found<const RsaPrivateKey*> SlotKey(const CardState& state, uint8_t p2) {
-  if (p2 == 0 || p2 > kRsaSlots) return {nullptr, sw::kWrongP1P2};
-  if (!AccessGranted(kSlotKeyCondition, state.session)) return {nullptr, sw::kSecurityNotSatisfied};
-  const auto& slot = state.card.rsa_slots[p2 - 1u];
-  if (!slot) return {nullptr, sw::kReferenceNotFound};
-  return {&*slot};
+Found<const RsaPrivateKey*> KeySlotKey(const CardState& state, uint8_t p2) {
+  if (p2 == 0 || p2 > kKeySlots) return {nullptr, sw::kWrongP1P2};
+  if (!AccessGranted(kKeySlotCondition, state.session)) return {nullptr, sw::kSecurityNotSatisfied};
+  const auto& key = state.card.key_slots[p2 - 1u];
+  if (!key) return {nullptr, sw::kReferenceNotFound};
+  return {&*key};
 }
 
 // The key file must be a transparent EF the session may read, holding a
@@ -40,7 +40,7 @@ Found<RsaPublicKey> PublicKey(CardState& state, uint8_t p2) {
 Answer RsaSign(CardState& state, const Command& c) {
   if (c.p1 != 0x00) return Status(sw::kWrongP1P2);
   if (!c.CarriesDataOnly()) return Status(sw::kWrongLength);
-  const Found<const RsaPrivateKey*> ref = SlotKey(state, c.p2);
+  const Found<const RsaPrivateKey*> ref = KeySlotKey(state, c.p2);
   if (!ref.ok()) return Status(ref.sw);
   if (c.data.size() + kPkcs1Overhead > kRsaBytes) return Status(sw::kWrongLength);
   auto signature = RsaPrivate(*ref.value, PadType1(c.data, kRsaBytes));
@@ -52,7 +52,7 @@ Answer RsaSign(CardState& state, const Command& c) {
 Answer RsaDecrypt(CardState& state, const Command& c) {
   if (c.p1 != 0x00) return Status(sw::kWrongP1P2);
   if (!c.CarriesDataOnly()) return Status(sw::kWrongLength);
-  const Found<const RsaPrivateKey*> ref = SlotKey(state, c.p2);
+  const Found<const RsaPrivateKey*> ref = KeySlotKey(state, c.p2);
   if (!ref.ok()) return Status(ref.sw);
   if (c.data.size() != kRsaBytes) return Status(sw::kWrongLength);
   auto block = RsaPrivate(*ref.value, c.data);

@@ -74,7 +74,7 @@ struct Key {
 
 constexpr std::size_t kRsaBytes = record::kCardModulusBytes;
 constexpr std::size_t kRsaHalfBytes = kRsaBytes / 2;
-constexpr std::size_t kRsaSlots = 4;
+constexpr std::size_t kKeySlots = 4;
 
 // An RSA-1024 private key with e = 65537, every value left-padded to its
 // fixed width.
@@ -93,7 +93,7 @@ struct Persistent {
   uint8_t key_write_ac = 0;
   std::map<uint8_t, Passphrase> passphrases;
   std::map<uint8_t, Key> keys;
-  std::array<std::optional<RsaPrivateKey>, kRsaSlots> rsa_slots;
+  std::array<std::optional<RsaPrivateKey>, kKeySlots> key_slots;
 };
 
 // A public key as the RSA commands use it: modulus and exponent bytes.
@@ -113,7 +113,7 @@ struct PendingErase {
 };
 
 struct PendingKeyGeneration {
-  uint8_t slot = 0;  // 0: offline, the key goes to the host
+  uint8_t key_slot = 0;  // 0: offline, the key goes to the host
   BusyPhase busy;
   std::optional<RsaPrivateKey> key;  // once generated
   int answers_given = 0;
