@@ -41,7 +41,7 @@ Answer Complete(CardState& state, PendingKeyGeneration& generation) {
   std::optional<RsaPrivateKey> key =
       state.options.key_pair_source ? state.options.key_pair_source() : GenerateRsaKey();
   if (!key) {
-    state.session.pending = std::monostate{};
+    state.transient.pending = std::monostate{};
     return Status(sw::kNoDiagnosis);
   }
   generation.key = key;
@@ -57,7 +57,7 @@ Answer NextAnswer(CardState& state, PendingKeyGeneration& generation) {
   const RsaPrivateKey key = *generation.key;
   if (generation.key_slot != kOffline) return Data(PublicKeyRecord(key));
   const int index = generation.answers_given++;
-  if (generation.answers_given == kOfflineAnswers) state.session.pending = std::monostate{};
+  if (generation.answers_given == kOfflineAnswers) state.transient.pending = std::monostate{};
   return Data(PrivateValue(key, index));
 }
 
@@ -66,12 +66,12 @@ Answer NextAnswer(CardState& state, PendingKeyGeneration& generation) {
 Answer GenerateKeyPair(CardState& state, const Command& c) {
   if (c.p2 > kKeySlots) return Status(sw::kWrongP1P2);
   if (!c.header_only) return Status(sw::kWrongLength);
-  if (c.p2 != kOffline && !AccessGranted(kKeySlotCondition, state.session)) {
+  if (c.p2 != kOffline && !AccessGranted(kKeySlotCondition, state.transient)) {
     return Status(sw::kSecurityNotSatisfied);
   }
-  auto* generation = std::get_if<PendingKeyGeneration>(&state.session.pending);
+  auto* generation = std::get_if<PendingKeyGeneration>(&state.transient.pending);
   if (generation == nullptr || generation->key_slot != c.p2) {
-    state.session.pending = PendingKeyGeneration{c.p2, StartBusy(state.options), std::nullopt, 0};
+    state.transient.pending = PendingKeyGeneration{c.p2, StartBusy(state.options), std::nullopt, 0};
     return Status(sw::kCardBusy);
   }
   if (!generation->busy.ready) return Status(sw::kCardBusy);

@@ -13,23 +13,23 @@ namespace {
 
 Found<const RsaPrivateKey*> KeySlotKey(const CardState& state, uint8_t p2) {
   if (p2 == 0 || p2 > kKeySlots) return {nullptr, sw::kWrongP1P2};
-  if (!AccessGranted(kKeySlotCondition, state.session)) return {nullptr, sw::kSecurityNotSatisfied};
+  if (!AccessGranted(kKeySlotCondition, state.transient)) return {nullptr, sw::kSecurityNotSatisfied};
   const auto& key = state.card.key_slots[p2 - 1u];
   if (!key) return {nullptr, sw::kReferenceNotFound};
   return {&*key};
 }
 
-// The key file must be a transparent EF the session may read, holding a
+// The key file must be a transparent EF that may be read now, holding a
 // usable public-key record from its first byte.
 Found<RsaPublicKey> PublicKey(CardState& state, uint8_t p2) {
   if (p2 == 0) {
-    if (!state.session.loaded_public_key) return {{}, sw::kReferenceNotFound};
-    return {*state.session.loaded_public_key};
+    if (!state.transient.loaded_public_key) return {{}, sw::kReferenceNotFound};
+    return {*state.transient.loaded_public_key};
   }
   const File* file = FindFile(state.card, p2);
   if (file == nullptr) return {{}, sw::kFileNotFound};
   if (file->type != FileType::kTransparent) return {{}, sw::kIncompatibleFile};
-  if (!AccessGranted(file->read_ac, state.session)) return {{}, sw::kSecurityNotSatisfied};
+  if (!AccessGranted(file->read_ac, state.transient)) return {{}, sw::kSecurityNotSatisfied};
   std::optional<RsaPublicKey> key = ParsePublicKeyRecord(file->body, false);
   if (!key) return {{}, sw::kReferenceUnusable};
   return {std::move(*key)};
@@ -96,7 +96,7 @@ Answer LoadPublicKey(CardState& state, const Command& c) {
   if (c.header_only) return Status(sw::kWrongLength);
   std::optional<RsaPublicKey> key = ParsePublicKeyRecord(c.data, true);
   if (!key) return Status(sw::kWrongData);
-  state.session.loaded_public_key = std::move(key);
+  state.transient.loaded_public_key = std::move(key);
   return Status(sw::kSuccess);
 }
 

@@ -1,5 +1,5 @@
 // Everything the card holds: the persistent contents that the image keeps,
-// and the session state that a reset clears.
+// and the transient state that a reset clears.
 #pragma once
 
 #include <array>
@@ -125,7 +125,8 @@ struct Sha1Chain {
 
 using LongOperation = std::variant<std::monostate, PendingErase, PendingKeyGeneration, Sha1Chain>;
 
-struct Session {
+// What the card holds from one reset to the next.
+struct Transient {
   uint16_t current = kMasterFile;
   std::bitset<256> verified;       // passphrase references
   std::bitset<256> authenticated;  // key identifiers
@@ -139,7 +140,7 @@ struct Session {
 struct CardState {
   CardOptions options;
   Persistent card;
-  Session session;
+  Transient transient;
   bool changed = false;
   DurableSave durable_save;
 };
