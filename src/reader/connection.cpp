@@ -1,4 +1,4 @@
-// The reader session: open and close the reader, reset reader and card, set
+// The reader connection: open and close the reader, reset reader and card, set
 // the node address (thin passes to the driver) and the protocol command.
 #include <cstdint>
 
