@@ -6,6 +6,7 @@
 #include <openssl/bn.h>
 #include <openssl/evp.h>
 #include <openssl/param_build.h>
+#include <openssl/x509.h>
 
 #include <memory>
 
@@ -18,8 +19,11 @@ struct Free {
   void operator()(EVP_PKEY_CTX* p) const { EVP_PKEY_CTX_free(p); }
   void operator()(EVP_CIPHER_CTX* p) const { EVP_CIPHER_CTX_free(p); }
   void operator()(EVP_MD_CTX* p) const { EVP_MD_CTX_free(p); }
+  void operator()(EVP_MD* p) const { EVP_MD_free(p); }
+  void operator()(EVP_CIPHER* p) const { EVP_CIPHER_free(p); }
   void operator()(OSSL_PARAM_BLD* p) const { OSSL_PARAM_BLD_free(p); }
   void operator()(OSSL_PARAM* p) const { OSSL_PARAM_free(p); }
+  void operator()(X509* p) const { X509_free(p); }
 };
 
 struct ClearFree : Free {

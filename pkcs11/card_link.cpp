@@ -99,7 +99,7 @@ int32_t CardLink::ReadPinState(PinState& state) {
   const uint8_t none = 0;
   const int32_t status = Noted(VerifyPassphrase(&none, 0, kUserPassphrase, reader_));
   state = PinState{};
-  if (status == sw::kOk) {
+  if (status == sw::kSuccess) {
     state.verified = true;
   } else if (status == sw::kBlocked) {
     state.blocked = true;
@@ -109,7 +109,7 @@ int32_t CardLink::ReadPinState(PinState& state) {
   } else {
     return status;
   }
-  return sw::kOk;
+  return sw::kSuccess;
 }
 
 int32_t CardLink::ChangePin(std::span<const uint8_t> old_pin, std::span<const uint8_t> new_pin) {
@@ -122,16 +122,16 @@ int32_t CardLink::Unblock(std::span<const uint8_t> code, std::span<const uint8_t
 
 int32_t CardLink::ReadFile(uint8_t fid, std::size_t n, std::vector<uint8_t>& out) {
   int32_t status = SelectEf(fid, reader_);
-  if (status != sw::kOk) return status;
+  if (status != sw::kSuccess) return status;
   std::vector<uint8_t> data(n);
   if (n > 0) status = Noted(ReadBin(static_cast<uint32_t>(n), data.data(), reader_));
-  if (status == sw::kOk) out = std::move(data);
+  if (status == sw::kSuccess) out = std::move(data);
   return status;
 }
 
 int32_t CardLink::WriteFile(uint8_t fid, std::span<const uint8_t> data) {
   int32_t status = SelectEf(fid, reader_);
-  if (status != sw::kOk || data.empty()) return status;
+  if (status != sw::kSuccess || data.empty()) return status;
   return Noted(UpdateBin(static_cast<uint32_t>(data.size()), data.data(), reader_));
 }
 
@@ -150,29 +150,29 @@ int32_t CardLink::Random(std::span<uint8_t> out) {
   return Noted(GetChallenge(out.data(), static_cast<uint32_t>(out.size()), reader_));
 }
 
-int32_t CardLink::GenerateKeyPair(uint8_t slot, std::array<uint8_t, kModulusBytes>& modulus) {
+int32_t CardLink::GenerateKeyPair(uint8_t key_slot, std::array<uint8_t, kModulusBytes>& modulus) {
   uint32_t length = 0;
-  const int32_t status = Noted(RsaGenerateKeyPair(0, slot, modulus.data(), &length, reader_));
-  return status == sw::kOk && length != kModulusBytes ? sw::kWrongData : status;
+  const int32_t status = Noted(RsaGenerateKeyPair(0, key_slot, modulus.data(), &length, reader_));
+  return status == sw::kSuccess && length != kModulusBytes ? sw::kWrongData : status;
 }
 
-int32_t CardLink::Sign(uint8_t slot, std::span<const uint8_t> data, std::vector<uint8_t>& signature) {
-  if (data.size() > kMaxSignInput) return sw::kWrongData;
+int32_t CardLink::Sign(uint8_t key_slot, std::span<const uint8_t> data, std::vector<uint8_t>& signature) {
+  if (data.size() > kMaxPaddedInput) return sw::kWrongData;
   uint8_t out[256];
   uint32_t length = 0;
   const int32_t status =
-      Noted(rsaPrivateSign(slot, data.data(), static_cast<uint8_t>(data.size()), out, &length, reader_));
-  if (status == sw::kOk) signature.assign(out, out + std::min<uint32_t>(length, sizeof out));
+      Noted(rsaPrivateSign(key_slot, data.data(), static_cast<uint8_t>(data.size()), out, &length, reader_));
+  if (status == sw::kSuccess) signature.assign(out, out + std::min<uint32_t>(length, sizeof out));
   return status;
 }
 
-int32_t CardLink::Decrypt(uint8_t slot, std::span<const uint8_t> data, std::vector<uint8_t>& plain) {
+int32_t CardLink::Decrypt(uint8_t key_slot, std::span<const uint8_t> data, std::vector<uint8_t>& plain) {
   if (data.size() > kMaxApduData) return sw::kWrongData;
   uint8_t out[256];
   uint32_t length = 0;
   const int32_t status =
-      Noted(rsaPrivateDecrypt(slot, data.data(), static_cast<uint8_t>(data.size()), out, &length, reader_));
-  if (status == sw::kOk) plain.assign(out, out + std::min<uint32_t>(length, sizeof out));
+      Noted(rsaPrivateDecrypt(key_slot, data.data(), static_cast<uint8_t>(data.size()), out, &length, reader_));
+  if (status == sw::kSuccess) plain.assign(out, out + std::min<uint32_t>(length, sizeof out));
   return status;
 }
 

@@ -8,22 +8,10 @@
 #include <vector>
 
 #include "cryptoki.h"
-#include "tarnwick_status.h"
+#include "protocol/public_key_record.h"
+#include "protocol/status_words.h"
 
 namespace tarnwick::pkcs11 {
-
-// The status words the module acts on, under the names every part of
-// Tarnwick gives them.
-namespace sw {
-constexpr int32_t kOk = TW_SW_SUCCESS;
-constexpr int32_t kExchangeFailed = TW_SW_EXCHANGE_FAILED;  // the driver gave up: no card
-constexpr int32_t kSecurityNotSatisfied = TW_SW_SECURITY_NOT_SATISFIED;
-constexpr int32_t kBlocked = TW_SW_BLOCKED;
-constexpr int32_t kFileNotFound = TW_SW_FILE_NOT_FOUND;
-constexpr int32_t kWrongData = TW_SW_WRONG_DATA;
-constexpr int32_t kTriesLeftMask = 0xFFF0;
-constexpr int32_t kTriesLeft = TW_SW_TRIES_LEFT;
-}  // namespace sw
 
 // The card command a status word answers, for the words whose meaning
 // depends on it.
@@ -31,8 +19,11 @@ enum class CardCall { kAny, kPin, kCreateFile, kGenerateKey, kSign, kDecrypt };
 
 constexpr uint8_t kUserPassphrase = 0x01;
 constexpr std::size_t kPinBytes = 8;  // the card pads shorter values with 0xFF
-constexpr std::size_t kModulusBytes = 128;
-constexpr std::size_t kMaxSignInput = kModulusBytes - 11;  // the card's type-1 padding
+constexpr std::size_t kModulusBytes = record::kCardModulusBytes;
+constexpr CK_ULONG kKeyBits = record::kCardKeyBits;
+// The most data the card pads into one block: its signature (type 1) and
+// encryption (type 2) padding both take 11 bytes.
+constexpr std::size_t kMaxPaddedInput = kModulusBytes - 11;
 
 // What VERIFY without data tells about a passphrase, using no try.
 struct PinState {
@@ -62,9 +53,9 @@ class CardLink {
   int32_t CreateFile(uint8_t fid, uint16_t size, bool read_after_login = false);
 
   int32_t Random(std::span<uint8_t> out);
-  int32_t GenerateKeyPair(uint8_t slot, std::array<uint8_t, kModulusBytes>& modulus);
-  int32_t Sign(uint8_t slot, std::span<const uint8_t> data, std::vector<uint8_t>& signature);
-  int32_t Decrypt(uint8_t slot, std::span<const uint8_t> data, std::vector<uint8_t>& plain);
+  int32_t GenerateKeyPair(uint8_t key_slot, std::array<uint8_t, kModulusBytes>& modulus);
+  int32_t Sign(uint8_t key_slot, std::span<const uint8_t> data, std::vector<uint8_t>& signature);
+  int32_t Decrypt(uint8_t key_slot, std::span<const uint8_t> data, std::vector<uint8_t>& plain);
 
  private:
   uint32_t reader_ = 0;

@@ -1,5 +1,5 @@
 // Cryptographic calls. Signing and decryption are the card's, with the
-// private key of the object's RSA slot; verification, encryption and
+// private key of the object's key slot; verification, encryption and
 // digests are the host's.
 #include <algorithm>
 #include <cstring>
@@ -61,7 +61,7 @@ CK_RV Feed(Operation& op, CK_BYTE_PTR data, CK_ULONG length) {
   if (data == nullptr && length != 0) return CKR_ARGUMENTS_BAD;
   const std::span<const uint8_t> part(data, length);
   if (op.hash) return op.hash->Update(part) ? CKR_OK : CKR_GENERAL_ERROR;
-  if (op.data.size() + part.size() > kMaxSignInput) return CKR_DATA_LEN_RANGE;
+  if (op.data.size() + part.size() > kMaxPaddedInput) return CKR_DATA_LEN_RANGE;
   op.data.insert(op.data.end(), part.begin(), part.end());
   return CKR_OK;
 }
@@ -108,7 +108,7 @@ CK_RV DecryptOnCard(Slot& slot, Operation& op, CK_BYTE_PTR data, CK_ULONG length
   Bytes plain;
   const int32_t status = slot.card().Decrypt(static_cast<uint8_t>(op.key + 1), {data, length}, plain);
   if (status == sw::kWrongData) return CKR_ENCRYPTED_DATA_INVALID;
-  if (status != sw::kOk) return CardResult(status);
+  if (status != sw::kSuccess) return CardResult(status);
   op.result = std::move(plain);
   return CKR_OK;
 }

@@ -18,6 +18,21 @@ void Fill(unsigned char* field, std::size_t width, std::string_view text) {
   std::memcpy(field, text.data(), std::min(width, text.size()));
 }
 
+// Cryptoki's list convention: without a buffer the call asks for the count;
+// a buffer too short gets the count and CKR_BUFFER_TOO_SMALL.
+template <class T, class Items>
+CK_RV CopyList(const Items& items, T* list, CK_ULONG_PTR count) {
+  if (list == nullptr) {
+    *count = items.size();
+    return CKR_OK;
+  }
+  const bool fits = *count >= items.size();
+  *count = items.size();
+  if (!fits) return CKR_BUFFER_TOO_SMALL;
+  std::copy(items.begin(), items.end(), list);
+  return CKR_OK;
+}
+
 CK_FLAGS PinFlags(const PinState& pin) {
   if (pin.blocked) return CKF_USER_PIN_LOCKED;
   if (pin.tries_left < 0 || static_cast<CK_ULONG>(pin.tries_left) >= kPinTriesIssued) return 0;
@@ -86,15 +101,7 @@ CK_RV C_GetSlotList(CK_BBOOL token_present, CK_SLOT_ID_PTR list, CK_ULONG_PTR co
       Hold hold(slot->lock());
       if (token_present == CK_FALSE || slot->Present()) ids.push_back(slot->index() + 1);
     }
-    if (list == nullptr) {
-      *count = ids.size();
-      return CKR_OK;
-    }
-    const bool fits = *count >= ids.size();
-    *count = ids.size();
-    if (!fits) return CKR_BUFFER_TOO_SMALL;
-    std::copy(ids.begin(), ids.end(), list);
-    return CKR_OK;
+    return CopyList(ids, list, count);
   });
 }
 
@@ -131,16 +138,7 @@ CK_RV C_WaitForSlotEvent(CK_FLAGS flags, CK_SLOT_ID_PTR, CK_VOID_PTR) {
 CK_RV C_GetMechanismList(CK_SLOT_ID id, CK_MECHANISM_TYPE_PTR list, CK_ULONG_PTR count) {
   return WithSlot(id, [&](Slot&) -> CK_RV {
     if (count == nullptr) return CKR_ARGUMENTS_BAD;
-    const auto all = MechanismList();
-    if (list == nullptr) {
-      *count = all.size();
-      return CKR_OK;
-    }
-    const bool fits = *count >= all.size();
-    *count = all.size();
-    if (!fits) return CKR_BUFFER_TOO_SMALL;
-    std::copy(all.begin(), all.end(), list);
-    return CKR_OK;
+    return CopyList(MechanismList(), list, count);
   });
 }
 

@@ -10,10 +10,14 @@
 #include <openssl/param_build.h>
 #include <openssl/rsa.h>
 
+#include "card_link.h"
+#include "common/openssl_owned.h"
+
 namespace tarnwick::pkcs11 {
 namespace {
 
-constexpr CK_ULONG kKeyBits = 1024;
+using openssl::Owned;
+
 
 struct Mechanism {
   CK_MECHANISM_TYPE type;
@@ -55,16 +59,6 @@ const Mechanism* Find(CK_MECHANISM_TYPE type) {
   auto it = std::find_if(kMechanisms.begin(), kMechanisms.end(), [&](const Mechanism& m) { return m.type == type; });
   return it == kMechanisms.end() ? nullptr : &*it;
 }
-
-struct PkeyDeleter {
-  void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
-  void operator()(EVP_PKEY_CTX* ctx) const { EVP_PKEY_CTX_free(ctx); }
-  void operator()(OSSL_PARAM_BLD* bld) const { OSSL_PARAM_BLD_free(bld); }
-  void operator()(OSSL_PARAM* params) const { OSSL_PARAM_free(params); }
-  void operator()(BIGNUM* bn) const { BN_free(bn); }
-};
-template <class T>
-using Owned = std::unique_ptr<T, PkeyDeleter>;
 
 Owned<EVP_PKEY> PublicKey(std::span<const uint8_t> modulus, std::span<const uint8_t> exponent) {
   Owned<BIGNUM> n(BN_bin2bn(modulus.data(), static_cast<int>(modulus.size()), nullptr));

@@ -14,7 +14,6 @@ constexpr std::size_t kMaxFileBytes = 32768;  // the card's largest transparent 
 constexpr std::size_t kFileStep = 256;        // files are made a little larger, for reuse
 constexpr std::size_t kMaxDataName = 255;     // a data file counts its application and identifier in a byte
 constexpr uint8_t kPublicExponent[] = {0x01, 0x00, 0x01};
-constexpr CK_ULONG kModulusBits = 1024;
 
 bool SameGeneration(const ObjectRef& ref, uint16_t generation) { return ref.generation == generation; }
 
@@ -85,7 +84,7 @@ CK_RV CheckKeyTemplates(const Template& public_values, const Template& private_v
   auto bits = public_values.GetUlong(CKA_MODULUS_BITS, &bad);
   auto exponent = public_values.GetBytes(CKA_PUBLIC_EXPONENT);
   if (bad) return CKR_ATTRIBUTE_VALUE_INVALID;
-  if (bits && *bits != kModulusBits) return CKR_KEY_SIZE_RANGE;
+  if (bits && *bits != kKeyBits) return CKR_KEY_SIZE_RANGE;
   if (exponent) {
     auto first = std::find_if(exponent->begin(), exponent->end(), [](uint8_t b) { return b != 0; });
     if (!std::equal(first, exponent->end(), std::begin(kPublicExponent), std::end(kPublicExponent)))
@@ -126,7 +125,7 @@ CK_RV WriteObjectFile(Slot& slot, FileEntry& entry, std::size_t index, const Byt
         kMaxFileBytes, std::max<std::size_t>(1, (content.size() + kFileStep - 1) / kFileStep) * kFileStep);
     const uint8_t file = static_cast<uint8_t>(kFirstObjectFile + index);
     const int32_t status = slot.card().CreateFile(file, static_cast<uint16_t>(capacity), entry.private_file);
-    if (status != sw::kOk) return CardResult(status, CardCall::kCreateFile);
+    if (status != sw::kSuccess) return CardResult(status, CardCall::kCreateFile);
     entry.file = file;
     entry.capacity = static_cast<uint16_t>(capacity);
   }
@@ -254,7 +253,7 @@ CK_RV SetObjectAttributes(Slot& slot, CK_OBJECT_HANDLE handle, const Template& v
   return slot.StoreDirectory(dir);
 }
 
-// A private key's card slot gets a throwaway key first, so the destroyed
+// A private key's key slot gets a throwaway key first, so the destroyed
 // key can sign nothing more, whoever asks the card. The slot is free for
 // the next generation once both objects of the pair are gone; a file stays
 // for the next object that fits, since the card cannot delete files.

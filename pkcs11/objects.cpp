@@ -5,10 +5,12 @@
 
 #include <openssl/x509.h>
 
+#include "card_link.h"
+#include "common/openssl_owned.h"
+
 namespace tarnwick::pkcs11 {
 namespace {
 
-constexpr CK_ULONG kModulusBits = 1024;
 constexpr int kSlotShift = 28;
 constexpr int kKindShift = 24;
 constexpr int kEntryShift = 16;
@@ -35,11 +37,6 @@ void CommonKeyAttributes(AttributeSet& set, const KeyEntry& key, CK_OBJECT_CLASS
   set.Set(CKA_MODULUS, Copy(RecordModulus(key.public_record)));
   set.Set(CKA_PUBLIC_EXPONENT, Copy(RecordExponent(key.public_record)));
 }
-
-// d2i_X509 reads through a pointer it advances.
-struct X509Deleter {
-  void operator()(X509* x) const { X509_free(x); }
-};
 
 template <class T, class Encoder>
 Bytes Der(const T* value, Encoder encode) {
@@ -110,7 +107,7 @@ AttributeSet PublicKeyAttributes(const KeyEntry& key) {
   set.SetBool(CKA_VERIFY_RECOVER, false);
   set.SetBool(CKA_WRAP, false);
   set.SetBool(CKA_TRUSTED, false);
-  set.SetUlong(CKA_MODULUS_BITS, kModulusBits);
+  set.SetUlong(CKA_MODULUS_BITS, kKeyBits);
   return set;
 }
 
@@ -150,8 +147,10 @@ AttributeSet DataAttributes(const FileEntry& entry, const DataContent& data) {
 }
 
 std::optional<CertificateNames> ParseCertificate(const Bytes& der) {
+  // d2i_X509 reads through a pointer it advances: where it stops tells
+  // whether the certificate filled the bytes.
   const unsigned char* in = der.data();
-  std::unique_ptr<X509, X509Deleter> x509(d2i_X509(nullptr, &in, static_cast<long>(der.size())));
+  openssl::Owned<X509> x509(d2i_X509(nullptr, &in, static_cast<long>(der.size())));
   if (!x509 || in != der.data() + der.size()) return std::nullopt;
   CertificateNames names;
   names.subject = Der(X509_get_subject_name(x509.get()), i2d_X509_NAME);

@@ -1,5 +1,5 @@
 // The token's objects as the directory describes them: a private and a
-// public key per RSA slot in use, a certificate or data object per file
+// public key per key slot in use, a certificate or data object per file
 // entry; their handles and their attributes.
 #pragma once
 

@@ -70,13 +70,13 @@ int32_t Slot::CardSerial(std::string* serial) {
   if (!card_serial_) {
     Bytes bytes;
     const int32_t status = card_.ReadFile(kIdentityFile, kIdentityBytes, bytes);
-    if (status != sw::kOk && !IsFileAbsent(status)) return status;
+    if (status != sw::kSuccess && !IsFileAbsent(status)) return status;
     // All zeros: a card whose serial number was never drawn.
-    const bool drawn = status == sw::kOk && std::any_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b != 0; });
+    const bool drawn = status == sw::kSuccess && std::any_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b != 0; });
     card_serial_ = drawn ? Hex(bytes) : std::string();
   }
   *serial = *card_serial_;
-  return sw::kOk;
+  return sw::kSuccess;
 }
 
 // The card's own serial number first, then the one the directory was given
@@ -86,12 +86,12 @@ int32_t Slot::CardSerial(std::string* serial) {
 CK_RV Slot::ReadHeader(DirectoryHeader* header) {
   std::string card_serial;
   int32_t status = CardSerial(&card_serial);
-  if (status != sw::kOk) return CardResult(status);
+  if (status != sw::kSuccess) return CardResult(status);
   Bytes bytes;
   status = card_.ReadFile(kDirectoryFile, kDirectoryHeaderBytes, bytes);
-  if (status != sw::kOk && !IsFileAbsent(status)) return CardResult(status);
+  if (status != sw::kSuccess && !IsFileAbsent(status)) return CardResult(status);
   DirectoryHeader stored;
-  if (status == sw::kOk) {
+  if (status == sw::kSuccess) {
     auto decoded = DecodeDirectoryHeader(bytes);
     if (!decoded) return CKR_DEVICE_ERROR;
     stored = std::move(*decoded);
@@ -107,8 +107,8 @@ CK_RV Slot::Refresh() {
   if (loaded_ && !damaged_ && directory_.changes) {
     Bytes bytes;
     const int32_t status = card_.ReadFile(kDirectoryFile, kDirectoryHeaderBytes, bytes);
-    if (status != sw::kOk && !IsFileAbsent(status)) return CardResult(status);
-    auto header = status == sw::kOk ? DecodeDirectoryHeader(bytes) : std::nullopt;
+    if (status != sw::kSuccess && !IsFileAbsent(status)) return CardResult(status);
+    auto header = status == sw::kSuccess ? DecodeDirectoryHeader(bytes) : std::nullopt;
     if (header && header->changes == directory_.changes && header->serial == directory_.serial) return CKR_OK;
   }
   bool found = false;
@@ -118,7 +118,7 @@ CK_RV Slot::Refresh() {
 CK_RV Slot::LoadDirectory(bool* found) {
   Bytes bytes;
   int32_t status = card_.ReadFile(kDirectoryFile, kDirectoryBytes, bytes);
-  *found = status == sw::kOk;
+  *found = status == sw::kSuccess;
   damaged_ = false;
   loaded_ = false;
   ForgetPrivateFiles();
@@ -128,7 +128,7 @@ CK_RV Slot::LoadDirectory(bool* found) {
     loaded_ = true;
     return CKR_OK;
   }
-  if (status != sw::kOk) return CardResult(status);
+  if (status != sw::kSuccess) return CardResult(status);
   auto decoded = DecodeDirectory(bytes);
   if (!decoded) {
     // Whatever wrote it, the module neither guesses at it nor overwrites it.
@@ -142,7 +142,7 @@ CK_RV Slot::LoadDirectory(bool* found) {
     files_[i].clear();
     if (!entry.in_use || (entry.private_file && login != Login::kUser)) continue;
     status = card_.ReadFile(entry.file, entry.length, files_[i]);
-    if (status != sw::kOk) return CardResult(status);
+    if (status != sw::kSuccess) return CardResult(status);
   }
   loaded_ = true;
   return CKR_OK;
@@ -158,18 +158,18 @@ CK_RV Slot::StoreDirectory(const TokenDirectory& directory) {
   int32_t status = card_.WriteFile(kDirectoryFile, EncodeDirectory(stored));
   if (IsFileAbsent(status)) {
     status = CardSerial(&stored.serial);
-    if (status == sw::kOk && stored.serial.empty()) status = NewSerial(&stored.serial);
-    if (status == sw::kOk) status = card_.CreateFile(kDirectoryFile, static_cast<uint16_t>(kDirectoryBytes));
-    if (status == sw::kOk) status = card_.WriteFile(kDirectoryFile, EncodeDirectory(stored));
+    if (status == sw::kSuccess && stored.serial.empty()) status = NewSerial(&stored.serial);
+    if (status == sw::kSuccess) status = card_.CreateFile(kDirectoryFile, static_cast<uint16_t>(kDirectoryBytes));
+    if (status == sw::kSuccess) status = card_.WriteFile(kDirectoryFile, EncodeDirectory(stored));
   }
-  if (status != sw::kOk) return CardResult(status);
+  if (status != sw::kSuccess) return CardResult(status);
   directory_ = std::move(stored);
   loaded_ = true;
   return CKR_OK;
 }
 
 void Slot::NoteUnblockAnswer(int32_t status) {
-  if (status == sw::kOk) {
+  if (status == sw::kSuccess) {
     unblock_state = PinState{};
   } else if (status == sw::kBlocked) {
     unblock_state = PinState{false, true, 0};
@@ -190,7 +190,7 @@ CK_FLAGS Slot::UnblockCodeFlags() const {
 int32_t Slot::NewSerial(std::string* serial) {
   std::array<uint8_t, kSerialBytes / 2> random{};
   const int32_t status = card_.Random(random);
-  if (status == sw::kOk) *serial = Hex(random);
+  if (status == sw::kSuccess) *serial = Hex(random);
   return status;
 }
 

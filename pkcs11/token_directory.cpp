@@ -15,9 +15,7 @@ constexpr uint8_t kMagic[4] = {'T', 'W', 'T', 'D'};
 // spent on the records' fixed prefix and exponent.
 constexpr uint8_t kVersion1 = 0x01;
 constexpr uint8_t kVersion2 = 0x02;
-constexpr uint8_t kRecordPrefix[2] = {0x6E, 0x80};
-constexpr uint8_t kRecordExponent[5] = {0x65, 0x03, 0x01, 0x00, 0x01};
-constexpr std::size_t kModulusBytes = kPublicRecordBytes - sizeof kRecordPrefix - sizeof kRecordExponent;
+constexpr std::size_t kModulusBytes = record::kCardModulusBytes;
 
 constexpr uint8_t kV1InUse = 0x01;
 constexpr uint8_t kKeyPrivate = 0x01;
@@ -120,12 +118,6 @@ std::span<const uint8_t> Bytes(const std::string& text) {
   return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }
 
-bool IsCardRecord(std::span<const uint8_t> record) {
-  return record.size() == kPublicRecordBytes &&
-         std::equal(std::begin(kRecordPrefix), std::end(kRecordPrefix), record.begin()) &&
-         std::equal(std::begin(kRecordExponent), std::end(kRecordExponent), record.end() - sizeof kRecordExponent);
-}
-
 // Identifier and label, shared by every kind of entry.
 bool ReadNames(Reader& in, std::vector<uint8_t>* id, std::string* label) {
   auto read_id = in.Counted(kMaxIdBytes);
@@ -140,12 +132,12 @@ std::optional<KeyEntry> ReadKeyV1(Reader& in) {
   KeyEntry key;
   const uint8_t flags = in.Byte();
   const bool names = ReadNames(in, &key.id, &key.label);
-  auto record = in.Raw(kPublicRecordBytes);
+  auto public_record = in.Raw(kPublicRecordBytes);
   if (flags > kV1InUse || !names) return std::nullopt;
   if (flags == 0) return KeyEntry{};
-  if (!IsCardRecord(record)) return std::nullopt;
+  if (!record::IsCardRecord(public_record)) return std::nullopt;
   key.has_private = key.has_public = true;
-  std::copy(record.begin(), record.end(), key.public_record.begin());
+  std::copy(public_record.begin(), public_record.end(), key.public_record.begin());
   return key;
 }
 
@@ -281,19 +273,17 @@ std::optional<TokenDirectory> DecodeDirectory(std::span<const uint8_t> bytes) {
 }
 
 std::array<uint8_t, kPublicRecordBytes> PublicRecord(std::span<const uint8_t> modulus) {
-  std::array<uint8_t, kPublicRecordBytes> record{};
-  auto at = std::copy(std::begin(kRecordPrefix), std::end(kRecordPrefix), record.begin());
-  at = std::copy_n(modulus.begin(), std::min(modulus.size(), kModulusBytes), at);
-  std::copy(std::begin(kRecordExponent), std::end(kRecordExponent), record.end() - sizeof kRecordExponent);
-  return record;
+  std::array<uint8_t, kModulusBytes> padded{};
+  std::copy_n(modulus.begin(), std::min(modulus.size(), kModulusBytes), padded.begin());
+  return record::CardRecord(padded);
 }
 
-std::span<const uint8_t> RecordModulus(const std::array<uint8_t, kPublicRecordBytes>& record) {
-  return std::span<const uint8_t>(record).subspan(sizeof kRecordPrefix, kModulusBytes);
+std::span<const uint8_t> RecordModulus(const std::array<uint8_t, kPublicRecordBytes>& public_record) {
+  return std::span<const uint8_t>(public_record).subspan(record::kModulusOffset, kModulusBytes);
 }
 
-std::span<const uint8_t> RecordExponent(const std::array<uint8_t, kPublicRecordBytes>& record) {
-  return std::span<const uint8_t>(record).last(3);
+std::span<const uint8_t> RecordExponent(const std::array<uint8_t, kPublicRecordBytes>& public_record) {
+  return std::span<const uint8_t>(public_record).last(record::kExponent.size());
 }
 
 std::vector<uint8_t> EncodeData(const DataContent& data) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "protocol/public_key_record.h"
+
 namespace tarnwick::pkcs11 {
 
 constexpr uint8_t kDirectoryFile = 0x60;
@@ -21,14 +23,14 @@ constexpr std::size_t kMaxIdBytes = 32;
 constexpr std::size_t kMaxLabelBytes = 32;
 constexpr std::size_t kTokenLabelBytes = 32;
 constexpr std::size_t kSerialBytes = 16;
-constexpr std::size_t kPublicRecordBytes = 135;
+constexpr std::size_t kPublicRecordBytes = record::kCardRecordBytes;
 // Enough of the file for the label, the serial and the change counter.
 constexpr std::size_t kDirectoryHeaderBytes = 57;
 // Both versions fill the file the first version created.
 constexpr std::size_t kDirectoryBytes = 1437;
 
 struct KeyEntry {
-  // The pair's two objects are destroyed one by one; the card slot is free
+  // The pair's two objects are destroyed one by one; the key slot is free
   // again when both are gone.
   bool has_private = false;
   bool has_public = false;
@@ -78,7 +80,7 @@ std::vector<uint8_t> EncodeDirectory(const TokenDirectory& directory);
 std::optional<TokenDirectory> DecodeDirectory(std::span<const uint8_t> bytes);
 std::optional<DirectoryHeader> DecodeDirectoryHeader(std::span<const uint8_t> bytes);
 
-// The public-key record the card answers at generation: 6E 80 n 65 03 e.
+// The card's own form of the public-key record (protocol/public_key_record.h).
 std::array<uint8_t, kPublicRecordBytes> PublicRecord(std::span<const uint8_t> modulus);
 std::span<const uint8_t> RecordModulus(const std::array<uint8_t, kPublicRecordBytes>& record);
 std::span<const uint8_t> RecordExponent(const std::array<uint8_t, kPublicRecordBytes>& record);

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <span>
 
+#include "protocol/public_key_record.h"
+
 namespace tarnwick::protocol {
 
 // The command's data bytes that carry a secret, counted from the start of
@@ -154,32 +156,15 @@ constexpr uint16_t SecretDataBytes(std::span<const uint8_t> command) {
   return declared ? secret : kAllData;
 }
 
-// The public-key record that key-pair generation answers first: 6E 80, the
-// 128-byte modulus, 65 03 01 00 01. No private value is 135 bytes long.
-inline constexpr std::size_t kRecordModulusLength = 128;
-inline constexpr uint8_t kRecordHead[] = {0x6E, kRecordModulusLength};
-inline constexpr uint8_t kRecordExponent[] = {0x65, 0x03, 0x01, 0x00, 0x01};
-
-constexpr bool IsPublicKeyRecord(std::span<const uint8_t> answer) {
-  const std::size_t length = sizeof kRecordHead + kRecordModulusLength + sizeof kRecordExponent;
-  if (answer.size() != length) return false;
-  for (std::size_t i = 0; i < sizeof kRecordHead; ++i)
-    if (answer[i] != kRecordHead[i]) return false;
-  const std::size_t tail = length - sizeof kRecordExponent;
-  for (std::size_t i = 0; i < sizeof kRecordExponent; ++i)
-    if (answer[tail + i] != kRecordExponent[i]) return false;
-  return true;
-}
-
 // Whether the answer's data is secret: a generation into no key slot
-// (P2 0x00) shows nothing but its public-key record. The decision rests on
-// what was sent, never on what came back, so that a secret cannot show
-// itself by looking harmless.
+// (P2 0x00) shows nothing but its public-key record, which no private value
+// is as long as. The decision rests on what was sent, never on what came
+// back, so that a secret cannot show itself by looking harmless.
 constexpr bool AnswerIsSecret(std::span<const uint8_t> command, std::span<const uint8_t> answer) {
   for (const Instruction* i : ins::kAll)
     if (i->secret_answer == SecretAnswer::kPrivateKeyValues && MayBe(*i, command) && command.size() >= 4 &&
         command[3] == 0x00)
-      return !IsPublicKeyRecord(answer);
+      return !record::IsCardRecord(answer);
   return false;
 }
 

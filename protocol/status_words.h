@@ -16,6 +16,8 @@ inline constexpr uint16_t kRepeatCommand = TW_SW_REPEAT_COMMAND;
 inline constexpr uint16_t kEndReached = TW_SW_END_REACHED;
 inline constexpr uint16_t kAuthenticationFailed = TW_SW_AUTHENTICATION_FAILED;
 inline constexpr uint16_t kTriesLeft = TW_SW_TRIES_LEFT;
+// 0x63Cn: the low four bits are the tries left.
+inline constexpr uint16_t kTriesLeftMask = 0xFFF0;
 inline constexpr uint16_t kMemoryFailure = TW_SW_MEMORY_FAILURE;
 inline constexpr uint16_t kWrongLength = TW_SW_WRONG_LENGTH;
 inline constexpr uint16_t kChannelUnsupported = TW_SW_CHANNEL_UNSUPPORTED;

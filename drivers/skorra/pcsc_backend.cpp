@@ -104,12 +104,13 @@ class PcscBackend final : public Backend {
   PcscBackend(const PcscBackend&) = delete;
   PcscBackend& operator=(const PcscBackend&) = delete;
 
-  // A warm reset: the card keeps its power and restarts. The transaction
-  // ends with it.
+  // A cold reset, as every backend gives: the card loses its power and is
+  // powered again, so nothing a warm reset might spare survives. The
+  // transaction ends with it.
   bool PowerUp() override {
     lease_->GiveBack();
     reset_elsewhere_ = false;
-    return pcsc_.reconnect(card_, SCARD_SHARE_SHARED, kProtocols, SCARD_RESET_CARD, &protocol_) ==
+    return pcsc_.reconnect(card_, SCARD_SHARE_SHARED, kProtocols, SCARD_UNPOWER_CARD, &protocol_) ==
            SCARD_S_SUCCESS;
   }
 

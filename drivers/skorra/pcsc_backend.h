@@ -1,5 +1,5 @@
 // A card in a reader that PC/SC lists: connected in shared mode, reset
-// warm, and given commands through SCardTransmit with the T=0 status words
+// cold, and given commands through SCardTransmit with the T=0 status words
 // completed by the driver.
 #pragma once
 

@@ -53,69 +53,69 @@ Port* AllPorts(int& count) {
 
 uint32_t Port::Open(int number, BackendKind preferred) {
   std::lock_guard lock(mutex_);
-  if (session_) return 0;  // a port serves one session at a time
+  if (connection_) return 0;  // a port serves one connection at a time
   const Settings settings = ReadSettings();
   const std::string name(kPortNames[static_cast<std::size_t>(number - 1)]);
-  Session session{name, nullptr, Trace::Open(settings, name)};
+  Connection connection{name, nullptr, Trace::Open(settings, name)};
   std::string problem;
-  session.backend = OpenBackend(number, preferred, settings, session.trace.get(), problem);
-  if (!session.backend) {
+  connection.backend = OpenBackend(number, preferred, settings, connection.trace.get(), problem);
+  if (!connection.backend) {
     // The application only learns that the open failed; the reason must
     // reach a person, so it goes to the trace or else to standard error.
-    if (session.trace)
-      session.trace->Event("open refused: " + problem);
+    if (connection.trace)
+      connection.trace->Event("open refused: " + problem);
     else
-      std::fprintf(stderr, "skorra: %s not opened: %s\n", session.name.c_str(), problem.c_str());
+      std::fprintf(stderr, "skorra: %s not opened: %s\n", connection.name.c_str(), problem.c_str());
     return 0;
   }
-  if (session.trace) session.trace->Event("open");
-  session_ = std::move(session);
+  if (connection.trace) connection.trace->Event("open");
+  connection_ = std::move(connection);
   return static_cast<uint32_t>(number);
 }
 
 bool Port::Close() {
   std::lock_guard lock(mutex_);
-  if (!session_) return false;
-  if (session_->trace) session_->trace->Event("close");
-  session_->backend->Close();
-  session_.reset();
+  if (!connection_) return false;
+  if (connection_->trace) connection_->trace->Event("close");
+  connection_->backend->Close();
+  connection_.reset();
   return true;
 }
 
 bool Port::PowerUp(const char* why) {
   std::lock_guard lock(mutex_);
-  if (!session_) return false;
-  if (session_->trace) session_->trace->Event(why);
-  return session_->backend->PowerUp();
+  if (!connection_) return false;
+  if (connection_->trace) connection_->trace->Event(why);
+  return connection_->backend->PowerUp();
 }
 
 void Port::Announce(const std::string& event) {
   std::lock_guard lock(mutex_);
-  if (session_ && session_->trace) session_->trace->Event(event);
+  if (connection_ && connection_->trace) connection_->trace->Event(event);
 }
 
 bool Port::Describe(std::string& description, std::vector<uint8_t>& atr) {
   std::lock_guard lock(mutex_);
-  if (!session_) return false;
-  description = session_->backend->Description();
-  atr = session_->backend->AnswerToReset();
+  if (!connection_) return false;
+  description = connection_->backend->Description();
+  atr = connection_->backend->AnswerToReset();
   return true;
 }
 
 int32_t Port::Transmit(uint8_t cmd_len, const uint8_t* cmd, uint8_t* rsp_len, uint8_t* rsp) {
   std::lock_guard lock(mutex_);
   if (rsp_len != nullptr) *rsp_len = 0;
-  if (!session_) return kExchangeFailed;
-  Session& session = *session_;
+  if (!connection_) return kExchangeFailed;
+  Connection& connection = *connection_;
   if ((cmd == nullptr && cmd_len != 0) || rsp_len == nullptr || rsp == nullptr) {
-    if (session.trace) session.trace->Event("command refused: missing buffer");
+    if (connection.trace) connection.trace->Event("command refused: missing buffer");
     return kExchangeFailed;
   }
   const std::span<const uint8_t> command(cmd, cmd == nullptr ? 0 : cmd_len);
-  if (session.trace) session.trace->Command(command);
-  Reply reply = session.backend->Transmit(command);
+  if (connection.trace) connection.trace->Command(command);
+  Reply reply = connection.backend->Transmit(command);
   if (reply.data.size() > kLongestAnswer) reply = {{}, kUndeliverable};
-  if (session.trace) session.trace->Answer(command, reply);
+  if (connection.trace) connection.trace->Answer(command, reply);
   if (!reply.data.empty()) std::memcpy(rsp, reply.data.data(), reply.data.size());
   *rsp_len = static_cast<uint8_t>(reply.data.size());
   return reply.sw;

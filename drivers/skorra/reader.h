@@ -1,5 +1,6 @@
 // The reader's four ports, COM1 to COM4, each with its own lock, its open
-// session (backend and trace) and the handle that names it: the port number.
+// connection (backend and trace) and the handle that names it: the port
+// number.
 #pragma once
 
 #include <cstdint>
@@ -37,14 +38,14 @@ class Port {
   bool Describe(std::string& description, std::vector<uint8_t>& atr);
 
  private:
-  struct Session {
+  struct Connection {
     std::string name;
     std::unique_ptr<Backend> backend;
     std::unique_ptr<Trace> trace;
   };
 
   std::mutex mutex_;
-  std::optional<Session> session_;
+  std::optional<Connection> connection_;
 };
 
 // 1 to 4 for "COM1" to "COM4", 0 for any other name (a null pointer too).

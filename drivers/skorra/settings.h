@@ -1,5 +1,5 @@
 // The driver's environment variables, read each time a port is opened so
-// that a program can change them between sessions.
+// that a program can change them between one open and the next.
 #pragma once
 
 #include <filesystem>

@@ -38,7 +38,7 @@ Serial SerialOfPath(const std::filesystem::path& path) {
   return serial;
 }
 
-// Each slot is touched only by its own port, under that port's lock.
+// Each card is touched only by its own port, under that port's lock.
 std::optional<vcard::Card>& MemoryCard(int port_number) {
   static std::array<std::optional<vcard::Card>, kPortCount> cards;
   auto& card = cards[static_cast<std::size_t>(port_number - 1)];
@@ -129,8 +129,9 @@ bool VirtualCardBackend::TakeLock(std::string& problem) {
 
 // At the start of a burst, under the lock: when another process changed the
 // file since this one last read or wrote it, the card takes the file's
-// contents, so that every write lands on the freshest contents. The
-// session (verified passphrases, current file) stays this process's own.
+// contents, so that every write lands on the freshest contents. What the
+// card forgets at reset (verified passphrases, current file) stays this
+// process's own.
 bool VirtualCardBackend::CatchUp(std::string& problem) {
   ImageStore::Loaded now = store_->Read();
   if (now.outcome == ImageStore::Outcome::kDamaged) {

@@ -14,10 +14,10 @@ bool IsValidAccessCondition(uint8_t ac) {
   return (Kind(ac) == 0x10 || Kind(ac) == 0x20) && Reference(ac) != 0;
 }
 
-bool AccessGranted(uint8_t ac, const Session& session) {
+bool AccessGranted(uint8_t ac, const Transient& transient) {
   if (ac == kAlways) return true;
   if (!IsValidAccessCondition(ac) || ac == kNever) return false;
-  return Kind(ac) == 0x10 ? session.verified.test(Reference(ac)) : session.authenticated.test(Reference(ac));
+  return Kind(ac) == 0x10 ? transient.verified.test(Reference(ac)) : transient.authenticated.test(Reference(ac));
 }
 
 }  // namespace tarnwick::vcard

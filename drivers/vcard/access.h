@@ -1,5 +1,5 @@
 // Access conditions: one byte per guarded action, met or not by the
-// session's security state.
+// security state the card holds until its next reset.
 #pragma once
 
 #include <cstdint>
@@ -16,10 +16,11 @@ constexpr uint8_t AfterPassphrase(uint8_t ref) { return static_cast<uint8_t>(0x1
 constexpr uint8_t AfterExternalAuth(uint8_t key) { return static_cast<uint8_t>(0x20 | key); }
 
 bool IsValidAccessCondition(uint8_t ac);
-bool AccessGranted(uint8_t ac, const Session& session);
+bool AccessGranted(uint8_t ac, const Transient& transient);
 
-// The RSA slots' private keys (generation into a slot, signing, decryption)
+// The key slots' private keys (generation into a key slot, signing,
+// decryption)
 // serve only after VERIFY of passphrase 01, as a card guards its keys.
-constexpr uint8_t kSlotKeyCondition = AfterPassphrase(0x01);
+constexpr uint8_t kKeySlotCondition = AfterPassphrase(0x01);
 
 }  // namespace tarnwick::vcard

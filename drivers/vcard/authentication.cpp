@@ -20,11 +20,11 @@ Answer GetChallenge(CardState& state, const Command& c) {
   if (!c.header_only || c.p3 == 0) return Status(sw::kWrongLength);
   std::vector<uint8_t> random(c.p3);
   if (!CardRandom(random)) return Status(sw::kNoDiagnosis);
-  state.session.challenge.reset();
+  state.transient.challenge.reset();
   if (random.size() >= kChallengeLength) {
     std::array<uint8_t, kChallengeLength> challenge{};
     std::copy(random.end() - kChallengeLength, random.end(), challenge.begin());
-    state.session.challenge = challenge;
+    state.transient.challenge = challenge;
   }
   return Data(std::move(random));
 }
@@ -34,9 +34,9 @@ Answer GetChallenge(CardState& state, const Command& c) {
 Answer ExternalAuthenticate(CardState& state, const Command& c) {
   if (c.p1 != 0x00) return Status(sw::kWrongP1P2);
   if (!c.CarriesDataOnly() || c.data.size() != kChallengeLength) return Status(sw::kWrongLength);
-  const std::optional<std::array<uint8_t, kChallengeLength>> challenge = state.session.challenge;
-  state.session.challenge.reset();
-  state.session.authenticated.reset(c.p2);
+  const std::optional<std::array<uint8_t, kChallengeLength>> challenge = state.transient.challenge;
+  state.transient.challenge.reset();
+  state.transient.authenticated.reset(c.p2);
   auto it = state.card.keys.find(c.p2);
   if (it == state.card.keys.end()) return Status(sw::kReferenceNotFound);
   const Key& key = it->second;
@@ -47,7 +47,7 @@ Answer ExternalAuthenticate(CardState& state, const Command& c) {
   if (!expected) return Status(sw::kNoDiagnosis);
   if (CRYPTO_memcmp(expected->data(), c.data.data(), kChallengeLength) != 0)
     return Status(sw::kAuthenticationFailed);
-  state.session.authenticated.set(c.p2);
+  state.transient.authenticated.set(c.p2);
   return Status(sw::kSuccess);
 }
 

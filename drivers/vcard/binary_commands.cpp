@@ -45,13 +45,13 @@ Answer ReadBinary(CardState& state, const Command& c) {
   const Found<Target> found = Resolve(state, c);
   if (!found.ok()) return Status(found.sw);
   const Target& t = found.value;
-  if (!AccessGranted(t.file->read_ac, state.session)) return Status(sw::kSecurityNotSatisfied);
+  if (!AccessGranted(t.file->read_ac, state.transient)) return Status(sw::kSecurityNotSatisfied);
   const std::vector<uint8_t>& body = t.file->body;
   if (t.offset >= body.size()) return Status(sw::kWrongParameters);
   const std::size_t available = body.size() - t.offset;
   const std::size_t wanted = c.p3 == 0 ? std::min(available, kMaxAnswer) : c.p3;
   const std::size_t n = std::min(wanted, available);
-  state.session.current = t.file->fid;
+  state.transient.current = t.file->fid;
   const auto from = body.begin() + static_cast<std::ptrdiff_t>(t.offset);
   return Data({from, from + static_cast<std::ptrdiff_t>(n)}, n < wanted ? sw::kEndReached : sw::kSuccess);
 }
@@ -63,12 +63,12 @@ Answer UpdateBinary(CardState& state, const Command& c) {
   const Found<Target> found = Resolve(state, c);
   if (!found.ok()) return Status(found.sw);
   const Target& t = found.value;
-  if (!AccessGranted(t.file->update_ac, state.session)) return Status(sw::kSecurityNotSatisfied);
+  if (!AccessGranted(t.file->update_ac, state.transient)) return Status(sw::kSecurityNotSatisfied);
   std::vector<uint8_t>& body = t.file->body;
   if (t.offset >= body.size()) return Status(sw::kWrongParameters);
   if (c.data.size() > body.size() - t.offset) return Status(sw::kNoSpace);
   std::copy(c.data.begin(), c.data.end(), body.begin() + static_cast<std::ptrdiff_t>(t.offset));
-  state.session.current = t.file->fid;
+  state.transient.current = t.file->fid;
   state.changed = true;
   return Status(sw::kSuccess);
 }

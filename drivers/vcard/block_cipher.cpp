@@ -5,23 +5,18 @@
 
 #include <openssl/evp.h>
 
-#include <memory>
-
+#include "common/openssl_owned.h"
 #include "crypto_library.h"
 
 namespace tarnwick::vcard {
 namespace {
-
-struct CipherFree {
-  void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
-};
 
 template <std::size_t N>
 std::optional<std::array<uint8_t, N>> EcbBlock(const char* cipher_name, const uint8_t* key,
                                                std::span<const uint8_t> block, bool encrypt) {
   if (block.size() != N) return std::nullopt;
   const OwnedCipher cipher = FetchCipher(cipher_name);
-  std::unique_ptr<EVP_CIPHER_CTX, CipherFree> ctx(EVP_CIPHER_CTX_new());
+  openssl::Owned<EVP_CIPHER_CTX> ctx(EVP_CIPHER_CTX_new());
   std::array<uint8_t, N> out{};
   int written = 0;
   if (!cipher || !ctx || EVP_CipherInit_ex2(ctx.get(), cipher.get(), key, nullptr, encrypt ? 1 : 0, nullptr) != 1 ||

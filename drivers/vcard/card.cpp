@@ -29,7 +29,7 @@ Answer Card::Process(const uint8_t* apdu, std::size_t len) {
 }
 
 void Card::Reset() {
-  if (state_) state_->session = Session{};
+  if (state_) state_->transient = Transient{};
 }
 
 bool Card::TakeChanged() { return state_ && std::exchange(state_->changed, false); }

@@ -78,9 +78,9 @@ class Card {
                                        CardOptions options = {});
 
   // Takes the persistent state from an image another program wrote, keeping
-  // this card's session (verified passphrases, current file); a current
-  // file the image lacks gives way to the master file. False, and the card
-  // unchanged, for an image LoadImage would refuse.
+  // what this card holds until reset (verified passphrases, current file); a
+  // current file the image lacks gives way to the master file. False, and
+  // the card unchanged, for an image LoadImage would refuse.
   bool ReplaceContents(const uint8_t* image, std::size_t len);
 
  private:

@@ -32,8 +32,8 @@ Answer Cipher(const std::optional<Block>& key, const Command& c, bool encrypt) {
 // derive session keys.
 Found<Block> MasterKey(const CardState& state, const Command& c) {
   if (c.p1 == kDeriveUnderLoadedKey) {
-    if (!state.session.cipher_key) return {{}, sw::kConditionsNotSatisfied};
-    return {*state.session.cipher_key};
+    if (!state.transient.cipher_key) return {{}, sw::kConditionsNotSatisfied};
+    return {*state.transient.cipher_key};
   }
   auto it = state.card.keys.find(c.p2);
   if (it == state.card.keys.end()) return {{}, sw::kReferenceNotFound};
@@ -51,18 +51,18 @@ Answer CdeaLoadKey(CardState& state, const Command& c) {
   if (!IsOneBlock(c)) return Status(sw::kWrongLength);
   Block key{};
   std::copy(c.data.begin(), c.data.end(), key.begin());
-  state.session.cipher_key = key;
+  state.transient.cipher_key = key;
   return Status(sw::kSuccess);
 }
 
 Answer CdeaEncrypt(CardState& state, const Command& c) {
-  return Cipher(state.session.cipher_key, c, true);
+  return Cipher(state.transient.cipher_key, c, true);
 }
 Answer CdeaDecrypt(CardState& state, const Command& c) {
-  return Cipher(state.session.cipher_key, c, false);
+  return Cipher(state.transient.cipher_key, c, false);
 }
 Answer CdeaSessionCommand(CardState& state, const Command& c) {
-  return Cipher(state.session.session_key, c, true);
+  return Cipher(state.transient.session_key, c, true);
 }
 
 // The session key is the 16 data bytes encrypted under the master key; the
@@ -77,7 +77,7 @@ Answer CdeaKeyCommand(CardState& state, const Command& c) {
   const Block zero{};
   const auto check = session_key ? Aes128Block(*session_key, zero, true) : std::nullopt;
   if (!check) return Status(sw::kNoDiagnosis);
-  state.session.session_key = *session_key;
+  state.transient.session_key = *session_key;
   return Data({check->begin(), check->begin() + kCheckValueLength});
 }
 

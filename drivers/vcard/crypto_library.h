@@ -8,8 +8,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
+
+#include "common/openssl_owned.h"
 
 namespace tarnwick::vcard {
 
@@ -17,12 +18,8 @@ namespace tarnwick::vcard {
 // and no configuration file read; nullptr when OpenSSL could not make it.
 OSSL_LIB_CTX* CryptoLibrary();
 
-struct CryptoFree {
-  void operator()(EVP_MD* p) const { EVP_MD_free(p); }
-  void operator()(EVP_CIPHER* p) const { EVP_CIPHER_free(p); }
-};
-using OwnedMd = std::unique_ptr<EVP_MD, CryptoFree>;
-using OwnedCipher = std::unique_ptr<EVP_CIPHER, CryptoFree>;
+using OwnedMd = openssl::Owned<EVP_MD>;
+using OwnedCipher = openssl::Owned<EVP_CIPHER>;
 
 // The card's implementations by name ("SHA1", "DES-EDE3-ECB"); null when
 // absent.

@@ -79,10 +79,10 @@ Answer RouteCommand(CardState& state, const uint8_t* apdu, std::size_t len) {
   if (IsPoll(apdu, len)) return Poll(state);
   std::optional<Command> c = ParseCommand(apdu, len);
   if (!c) {
-    state.session.pending = std::monostate{};
+    state.transient.pending = std::monostate{};
     return Status(sw::kWrongLength);
   }
-  if (!ContinuesLongOperation(state, *c)) state.session.pending = std::monostate{};
+  if (!ContinuesLongOperation(state, *c)) state.transient.pending = std::monostate{};
   const uint16_t class_check = CheckClass(c->cla);
   if (class_check != sw::kSuccess) return Status(class_check);
   Handler handler = Find(c->cla, c->ins);

@@ -47,7 +47,7 @@ Answer CreateFromDescription(CardState& state, const Command& c) {
   if (c.p1 != 0x00 || c.p2 == 0x00) return Status(sw::kWrongP1P2);
   if (!c.CarriesDataOnly() || c.data.size() != kDescriptionLength) return Status(sw::kWrongLength);
   const File& df = CurrentDf(state);
-  if (!AccessGranted(df.create_ac, state.session)) return Status(sw::kSecurityNotSatisfied);
+  if (!AccessGranted(df.create_ac, state.transient)) return Status(sw::kSecurityNotSatisfied);
   std::optional<File> file = FromDescription(c.data);
   if (!file) return Status(sw::kWrongData);
   file->fid = c.p2;
@@ -55,7 +55,7 @@ Answer CreateFromDescription(CardState& state, const Command& c) {
   const uint16_t admitted = AdmitFile(state.card, *file);
   if (admitted != sw::kSuccess) return Status(admitted);
   state.card.files.push_back(std::move(*file));
-  state.session.current = c.p2;
+  state.transient.current = c.p2;
   state.changed = true;
   return Status(sw::kSuccess);
 }
@@ -73,7 +73,7 @@ Answer RecreateMasterFile(CardState& state, const Command& c) {
   File& mf = state.card.files.front();
   mf.create_ac = create_ac;
   mf.erase_ac = erase_ac;
-  state.session.current = kMasterFile;
+  state.transient.current = kMasterFile;
   state.changed = true;
   return Status(sw::kSuccess);
 }
@@ -90,17 +90,17 @@ Answer CreateFile(CardState& state, const Command& c) {
 Answer EraseDf(CardState& state, const Command& c) {
   if (c.p1 != 0x00 || c.p2 != 0x00) return Status(sw::kWrongP1P2);
   if (!c.header_only || c.p3 != 0x00) return Status(sw::kWrongLength);
-  if (auto* pending = std::get_if<PendingErase>(&state.session.pending)) {
+  if (auto* pending = std::get_if<PendingErase>(&state.transient.pending)) {
     if (!pending->busy.ready) return Status(sw::kCardBusy);
-    state.session.pending = std::monostate{};
+    state.transient.pending = std::monostate{};
     const uint16_t df = CurrentDf(state).fid;
     EraseContents(state.card, df);
-    state.session.current = df;
+    state.transient.current = df;
     state.changed = true;
     return Status(sw::kSuccess);
   }
-  if (!AccessGranted(CurrentDf(state).erase_ac, state.session)) return Status(sw::kSecurityNotSatisfied);
-  state.session.pending = PendingErase{StartBusy(state.options)};
+  if (!AccessGranted(CurrentDf(state).erase_ac, state.transient)) return Status(sw::kSecurityNotSatisfied);
+  state.transient.pending = PendingErase{StartBusy(state.options)};
   return Status(sw::kCardBusy);
 }
 

@@ -107,9 +107,9 @@ const File* FindFile(const Persistent& card, uint16_t fid) {
 File* FindBySfi(Persistent& card, uint16_t df, uint8_t sfi) { return FindSfi(card.files, df, sfi); }
 
 File& CurrentFile(CardState& state) {
-  File* file = FindFile(state.card, state.session.current);
+  File* file = FindFile(state.card, state.transient.current);
   if (file != nullptr) return *file;
-  state.session.current = kMasterFile;
+  state.transient.current = kMasterFile;
   return state.card.files.front();
 }
 

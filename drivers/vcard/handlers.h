@@ -44,7 +44,7 @@ Answer CdeaKeyCommand(CardState& state, const Command& c);
 Answer CdeaSessionCommand(CardState& state, const Command& c);
 Answer HashSha1(CardState& state, const Command& c);
 
-// Reader session.
+// The reader's protocol.
 Answer ChangeProtocol(CardState& state, const Command& c);
 
 }  // namespace tarnwick::vcard

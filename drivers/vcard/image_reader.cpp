@@ -133,7 +133,7 @@ bool ReadKeys(Reader& r, Persistent& card) {
   return true;
 }
 
-bool ReadRsaSlot(Reader& r, std::optional<RsaPrivateKey>& slot) {
+bool ReadKeySlot(Reader& r, std::optional<RsaPrivateKey>& key_slot) {
   const uint8_t present = r.U8();
   if (present == 0) return r.ok();
   if (present != 1) return false;
@@ -146,7 +146,7 @@ bool ReadRsaSlot(Reader& r, std::optional<RsaPrivateKey>& slot) {
   r.Into(key.dq);
   r.Into(key.qinv);
   if (!r.ok() || !IsConsistent(key)) return false;
-  slot = key;
+  key_slot = key;
   return true;
 }
 
@@ -160,8 +160,8 @@ std::optional<Persistent> ReadBody(std::span<const uint8_t> body) {
   for (uint16_t i = 0; i < files; ++i)
     if (!ReadFile(r, card)) return std::nullopt;
   if (!ReadPassphrases(r, card) || !ReadKeys(r, card)) return std::nullopt;
-  for (auto& slot : card.rsa_slots)
-    if (!ReadRsaSlot(r, slot)) return std::nullopt;
+  for (auto& key_slot : card.key_slots)
+    if (!ReadKeySlot(r, key_slot)) return std::nullopt;
   if (!r.ok() || !r.AtEnd()) return std::nullopt;
   return card;
 }

@@ -68,7 +68,7 @@ void WriteKey(Writer& w, uint8_t id, const Key& k) {
   w.Bytes(k.value);
 }
 
-void WriteRsaSlot(Writer& w, const std::optional<RsaPrivateKey>& key) {
+void WriteKeySlot(Writer& w, const std::optional<RsaPrivateKey>& key) {
   w.U8(key ? 1 : 0);
   if (!key) return;
   w.Bytes(key->n);
@@ -81,7 +81,7 @@ void WriteRsaSlot(Writer& w, const std::optional<RsaPrivateKey>& key) {
 }
 
 // Bytes for the bookkeeping around contents: counts, identifiers, access
-// conditions, lengths, passphrases, keys and the RSA slots.
+// conditions, lengths, passphrases, keys and the key slots.
 constexpr std::size_t kBookkeepingPerFile = 16;
 constexpr std::size_t kBookkeepingElsewhere = 4096;
 
@@ -103,7 +103,7 @@ std::vector<uint8_t> Body(const Persistent& card) {
   for (const auto& [ref, p] : card.passphrases) WritePassphrase(w, ref, p);
   w.U8(static_cast<uint8_t>(card.keys.size()));
   for (const auto& [id, k] : card.keys) WriteKey(w, id, k);
-  for (const auto& slot : card.rsa_slots) WriteRsaSlot(w, slot);
+  for (const auto& key_slot : card.key_slots) WriteKeySlot(w, key_slot);
   return std::move(w.out());
 }
 

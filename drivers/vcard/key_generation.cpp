@@ -1,10 +1,10 @@
 // RSA key-pair generation (0x80 0xCE, P1 0x00): the first command starts
 // it and answers busy; polls answer busy, then 0x6D00; the next command
 // generates and answers the public-key record. With P2 = 1 to 4 the
-// private key stays in that slot and further commands repeat the record;
-// with P2 = 0 the key stays in no slot and the next six commands hand out
-// d, p, q, dP, dQ and qInv. Generation into a slot needs the slot keys'
-// condition; offline generation does not, since it keeps nothing.
+// private key stays in that key slot and further commands repeat the
+// record; with P2 = 0 the key stays in no key slot and the next six commands
+// hand out d, p, q, dP, dQ and qInv. Generation into a key slot needs the
+// key slots' condition; offline generation does not, since it keeps nothing.
 #include "access.h"
 #include "handlers.h"
 #include "long_operation.h"
@@ -41,13 +41,13 @@ Answer Complete(CardState& state, PendingKeyGeneration& generation) {
   std::optional<RsaPrivateKey> key =
       state.options.key_pair_source ? state.options.key_pair_source() : GenerateRsaKey();
   if (!key) {
-    state.session.pending = std::monostate{};
+    state.transient.pending = std::monostate{};
     return Status(sw::kNoDiagnosis);
   }
   generation.key = key;
   generation.answers_given = 1;
-  if (generation.slot != kOffline) {
-    state.card.rsa_slots[generation.slot - 1u] = key;
+  if (generation.key_slot != kOffline) {
+    state.card.key_slots[generation.key_slot - 1u] = key;
     state.changed = true;
   }
   return Data(PublicKeyRecord(*key));
@@ -55,23 +55,23 @@ Answer Complete(CardState& state, PendingKeyGeneration& generation) {
 
 Answer NextAnswer(CardState& state, PendingKeyGeneration& generation) {
   const RsaPrivateKey key = *generation.key;
-  if (generation.slot != kOffline) return Data(PublicKeyRecord(key));
+  if (generation.key_slot != kOffline) return Data(PublicKeyRecord(key));
   const int index = generation.answers_given++;
-  if (generation.answers_given == kOfflineAnswers) state.session.pending = std::monostate{};
+  if (generation.answers_given == kOfflineAnswers) state.transient.pending = std::monostate{};
   return Data(PrivateValue(key, index));
 }
 
 }  // namespace
 
 Answer GenerateKeyPair(CardState& state, const Command& c) {
-  if (c.p2 > kRsaSlots) return Status(sw::kWrongP1P2);
+  if (c.p2 > kKeySlots) return Status(sw::kWrongP1P2);
   if (!c.header_only) return Status(sw::kWrongLength);
-  if (c.p2 != kOffline && !AccessGranted(kSlotKeyCondition, state.session)) {
+  if (c.p2 != kOffline && !AccessGranted(kKeySlotCondition, state.transient)) {
     return Status(sw::kSecurityNotSatisfied);
   }
-  auto* generation = std::get_if<PendingKeyGeneration>(&state.session.pending);
-  if (generation == nullptr || generation->slot != c.p2) {
-    state.session.pending = PendingKeyGeneration{c.p2, StartBusy(state.options), std::nullopt, 0};
+  auto* generation = std::get_if<PendingKeyGeneration>(&state.transient.pending);
+  if (generation == nullptr || generation->key_slot != c.p2) {
+    state.transient.pending = PendingKeyGeneration{c.p2, StartBusy(state.options), std::nullopt, 0};
     return Status(sw::kCardBusy);
   }
   if (!generation->busy.ready) return Status(sw::kCardBusy);

@@ -36,7 +36,7 @@ bool IsPoll(const uint8_t* apdu, std::size_t len) {
 }
 
 Answer Poll(CardState& state) {
-  LongOperation& pending = state.session.pending;
+  LongOperation& pending = state.transient.pending;
   if (auto* erase = std::get_if<PendingErase>(&pending)) return Status(CountPoll(erase->busy));
   if (auto* generation = std::get_if<PendingKeyGeneration>(&pending))
     return Status(CountPoll(generation->busy));
@@ -44,7 +44,7 @@ Answer Poll(CardState& state) {
 }
 
 bool ContinuesLongOperation(const CardState& state, const Command& c) {
-  const LongOperation& pending = state.session.pending;
+  const LongOperation& pending = state.transient.pending;
   if (std::holds_alternative<PendingErase>(pending)) return Is(ins::kEraseDf, c);
   if (std::holds_alternative<PendingKeyGeneration>(pending)) return Is(ins::kGenerateKeyPair, c);
   if (std::holds_alternative<Sha1Chain>(pending)) return IsSha1(c);

@@ -63,7 +63,7 @@ Passphrase* Find(CardState& state, uint8_t ref) {
 }  // namespace
 
 // Without data, VERIFY tells the state of the passphrase: 0x9000 when it is
-// verified in this session, else 0x63Cx with the tries left (0x6983 when
+// verified since the last reset, else 0x63Cx with the tries left (0x6983 when
 // blocked). A wrong value costs a try and clears the verified state.
 Answer Verify(CardState& state, const Command& c) {
   if (c.p1 != 0x00) return Status(sw::kWrongP1P2);
@@ -72,10 +72,10 @@ Answer Verify(CardState& state, const Command& c) {
   if (p == nullptr) return Status(sw::kReferenceNotFound);
   if (c.data.empty()) {
     if (p->tries_left == 0) return Status(sw::kBlocked);
-    return Status(state.session.verified.test(c.p2) ? sw::kSuccess : TriesLeft(p->tries_left));
+    return Status(state.transient.verified.test(c.p2) ? sw::kSuccess : TriesLeft(p->tries_left));
   }
   const uint16_t result = Compare(state, p->value, p->tries_left, p->tries_max, c.data);
-  state.session.verified.set(c.p2, result == sw::kSuccess);
+  state.transient.verified.set(c.p2, result == sw::kSuccess);
   return Status(result);
 }
 
@@ -88,7 +88,7 @@ Answer ChangePassphrase(CardState& state, const Command& c) {
   if (p == nullptr) return Status(sw::kReferenceNotFound);
   const uint16_t result =
       Compare(state, p->value, p->tries_left, p->tries_max, c.data.first(kPassphraseLength));
-  state.session.verified.set(c.p2, result == sw::kSuccess);
+  state.transient.verified.set(c.p2, result == sw::kSuccess);
   if (result != sw::kSuccess) return Status(result);
   std::copy(c.data.begin() + kPassphraseLength, c.data.end(), p->value.begin());
   state.changed = true;
@@ -108,7 +108,7 @@ Answer UnblockPassphrase(CardState& state, const Command& c) {
   if (result != sw::kSuccess) return Status(result);
   std::copy(c.data.begin() + kPassphraseLength, c.data.end(), p->value.begin());
   p->tries_left = p->tries_max;
-  state.session.verified.reset(c.p2);
+  state.transient.verified.reset(c.p2);
   state.changed = true;
   return Status(sw::kSuccess);
 }

@@ -42,10 +42,10 @@ Answer ReadRecord(CardState& state, const Command& c) {
   const Found<File*> target = Resolve(state, c, kByNumber);
   if (!target.ok()) return Status(target.sw);
   File* const file = target.value;
-  if (!AccessGranted(file->read_ac, state.session)) return Status(sw::kSecurityNotSatisfied);
+  if (!AccessGranted(file->read_ac, state.transient)) return Status(sw::kSecurityNotSatisfied);
   if (c.p1 > file->records.size()) return Status(sw::kRecordNotFound);
   std::vector<uint8_t> record = file->records[c.p1 - 1u];
-  state.session.current = file->fid;
+  state.transient.current = file->fid;
   if (c.p3 == 0 || c.p3 == record.size()) return Data(std::move(record));
   if (c.p3 < record.size()) {
     record.resize(c.p3);
@@ -61,10 +61,10 @@ Answer UpdateRecord(CardState& state, const Command& c) {
   if (!target.ok()) return Status(target.sw);
   File* const file = target.value;
   if (c.data.size() > file->max_record_length) return Status(sw::kWrongLength);
-  if (!AccessGranted(file->update_ac, state.session)) return Status(sw::kSecurityNotSatisfied);
+  if (!AccessGranted(file->update_ac, state.transient)) return Status(sw::kSecurityNotSatisfied);
   if (c.p1 > file->records.size()) return Status(sw::kRecordNotFound);
   file->records[c.p1 - 1u].assign(c.data.begin(), c.data.end());
-  state.session.current = file->fid;
+  state.transient.current = file->fid;
   state.changed = true;
   return Status(sw::kSuccess);
 }
@@ -77,10 +77,10 @@ Answer AppendRecord(CardState& state, const Command& c) {
   if (!target.ok()) return Status(target.sw);
   File* const file = target.value;
   if (c.data.size() > file->max_record_length) return Status(sw::kWrongLength);
-  if (!AccessGranted(file->update_ac, state.session)) return Status(sw::kSecurityNotSatisfied);
+  if (!AccessGranted(file->update_ac, state.transient)) return Status(sw::kSecurityNotSatisfied);
   if (file->records.size() >= file->max_records) return Status(sw::kNoSpace);
   file->records.emplace_back(c.data.begin(), c.data.end());
-  state.session.current = file->fid;
+  state.transient.current = file->fid;
   state.changed = true;
   return Status(sw::kSuccess);
 }

@@ -1,5 +1,5 @@
 // The RSA operations: sign (type-1 padding) and decrypt (type-2 padding
-// removed) with the private key of slot P2; verify (type-1 padding
+// removed) with the private key of key slot P2; verify (type-1 padding
 // removed) and encrypt (type-2 padding) with a public key from the
 // transparent EF 00P2 or, for P2 = 0, the key the key-load frame loaded.
 #include "access.h"
@@ -11,25 +11,25 @@
 namespace tarnwick::vcard {
 namespace {
 
-Found<const RsaPrivateKey*> SlotKey(const CardState& state, uint8_t p2) {
-  if (p2 == 0 || p2 > kRsaSlots) return {nullptr, sw::kWrongP1P2};
-  if (!AccessGranted(kSlotKeyCondition, state.session)) return {nullptr, sw::kSecurityNotSatisfied};
-  const auto& slot = state.card.rsa_slots[p2 - 1u];
-  if (!slot) return {nullptr, sw::kReferenceNotFound};
-  return {&*slot};
+Found<const RsaPrivateKey*> KeySlotKey(const CardState& state, uint8_t p2) {
+  if (p2 == 0 || p2 > kKeySlots) return {nullptr, sw::kWrongP1P2};
+  if (!AccessGranted(kKeySlotCondition, state.transient)) return {nullptr, sw::kSecurityNotSatisfied};
+  const auto& key = state.card.key_slots[p2 - 1u];
+  if (!key) return {nullptr, sw::kReferenceNotFound};
+  return {&*key};
 }
 
-// The key file must be a transparent EF the session may read, holding a
+// The key file must be a transparent EF that may be read now, holding a
 // usable public-key record from its first byte.
 Found<RsaPublicKey> PublicKey(CardState& state, uint8_t p2) {
   if (p2 == 0) {
-    if (!state.session.loaded_public_key) return {{}, sw::kReferenceNotFound};
-    return {*state.session.loaded_public_key};
+    if (!state.transient.loaded_public_key) return {{}, sw::kReferenceNotFound};
+    return {*state.transient.loaded_public_key};
   }
   const File* file = FindFile(state.card, p2);
   if (file == nullptr) return {{}, sw::kFileNotFound};
   if (file->type != FileType::kTransparent) return {{}, sw::kIncompatibleFile};
-  if (!AccessGranted(file->read_ac, state.session)) return {{}, sw::kSecurityNotSatisfied};
+  if (!AccessGranted(file->read_ac, state.transient)) return {{}, sw::kSecurityNotSatisfied};
   std::optional<RsaPublicKey> key = ParsePublicKeyRecord(file->body, false);
   if (!key) return {{}, sw::kReferenceUnusable};
   return {std::move(*key)};
@@ -40,7 +40,7 @@ Found<RsaPublicKey> PublicKey(CardState& state, uint8_t p2) {
 Answer RsaSign(CardState& state, const Command& c) {
   if (c.p1 != 0x00) return Status(sw::kWrongP1P2);
   if (!c.CarriesDataOnly()) return Status(sw::kWrongLength);
-  const Found<const RsaPrivateKey*> ref = SlotKey(state, c.p2);
+  const Found<const RsaPrivateKey*> ref = KeySlotKey(state, c.p2);
   if (!ref.ok()) return Status(ref.sw);
   if (c.data.size() + kPkcs1Overhead > kRsaBytes) return Status(sw::kWrongLength);
   auto signature = RsaPrivate(*ref.value, PadType1(c.data, kRsaBytes));
@@ -52,7 +52,7 @@ Answer RsaSign(CardState& state, const Command& c) {
 Answer RsaDecrypt(CardState& state, const Command& c) {
   if (c.p1 != 0x00) return Status(sw::kWrongP1P2);
   if (!c.CarriesDataOnly()) return Status(sw::kWrongLength);
-  const Found<const RsaPrivateKey*> ref = SlotKey(state, c.p2);
+  const Found<const RsaPrivateKey*> ref = KeySlotKey(state, c.p2);
   if (!ref.ok()) return Status(ref.sw);
   if (c.data.size() != kRsaBytes) return Status(sw::kWrongLength);
   auto block = RsaPrivate(*ref.value, c.data);
@@ -96,7 +96,7 @@ Answer LoadPublicKey(CardState& state, const Command& c) {
   if (c.header_only) return Status(sw::kWrongLength);
   std::optional<RsaPublicKey> key = ParsePublicKeyRecord(c.data, true);
   if (!key) return Status(sw::kWrongData);
-  state.session.loaded_public_key = std::move(key);
+  state.transient.loaded_public_key = std::move(key);
   return Status(sw::kSuccess);
 }
 

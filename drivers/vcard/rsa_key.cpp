@@ -9,23 +9,16 @@
 #include <openssl/param_build.h>
 #include <openssl/rsa.h>
 
-#include <memory>
-
+#include "common/openssl_owned.h"
 #include "crypto_library.h"
+#include "protocol/public_key_record.h"
 
 namespace tarnwick::vcard {
 namespace {
 
-struct Free {
-  void operator()(BIGNUM* p) const { BN_clear_free(p); }
-  void operator()(BN_CTX* p) const { BN_CTX_free(p); }
-  void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }
-  void operator()(EVP_PKEY_CTX* p) const { EVP_PKEY_CTX_free(p); }
-  void operator()(OSSL_PARAM_BLD* p) const { OSSL_PARAM_BLD_free(p); }
-  void operator()(OSSL_PARAM* p) const { OSSL_PARAM_free(p); }
-};
+// Every number here may be part of a private key: each is cleared when freed.
 template <class T>
-using Owned = std::unique_ptr<T, Free>;
+using Owned = openssl::OwnedSecret<T>;
 
 // RSA named by its OID, a name OpenSSL looks up only among the context's
 // providers: by "RSA" it would take an engine that the host process made
@@ -34,8 +27,6 @@ constexpr const char* kRsaKeyType = "1.2.840.113549.1.1.1";
 constexpr unsigned long kPublicExponent = 65537;
 constexpr std::size_t kMinModulus = 64;
 constexpr std::size_t kMaxModulus = 188;
-constexpr uint8_t kModulusTag = 0x6E;
-constexpr uint8_t kExponentTag = 0x65;
 
 Owned<BIGNUM> Number(std::span<const uint8_t> bytes) {
   return Owned<BIGNUM>(BN_bin2bn(bytes.data(), static_cast<int>(bytes.size()), nullptr));
@@ -143,23 +134,17 @@ bool IsConsistent(const RsaPrivateKey& key) {
 }
 
 std::vector<uint8_t> PublicKeyRecord(const RsaPrivateKey& key) {
-  std::vector<uint8_t> record = {kModulusTag, static_cast<uint8_t>(kRsaBytes)};
-  record.insert(record.end(), key.n.begin(), key.n.end());
-  record.insert(record.end(), {kExponentTag, 0x03, 0x01, 0x00, 0x01});
-  return record;
+  std::vector<uint8_t> bytes(record::kMaxRecordBytes);
+  bytes.resize(record::Write(bytes, key.n, record::kExponent.size()));
+  return bytes;
 }
 
 std::optional<RsaPublicKey> ParsePublicKeyRecord(std::span<const uint8_t> bytes, bool whole) {
-  if (bytes.size() < 2 || bytes[0] != kModulusTag) return std::nullopt;
-  const std::size_t n_len = bytes[1];
-  if (bytes.size() < 4 + n_len || bytes[2 + n_len] != kExponentTag) return std::nullopt;
-  const std::size_t e_len = bytes[3 + n_len];
-  const std::size_t total = 4 + n_len + e_len;
-  if (bytes.size() < total || (whole && bytes.size() != total)) return std::nullopt;
+  const std::optional<record::Fields> fields = record::Parse(bytes, whole);
+  if (!fields) return std::nullopt;
   RsaPublicKey key;
-  key.n.assign(bytes.begin() + 2, bytes.begin() + 2 + static_cast<std::ptrdiff_t>(n_len));
-  key.e.assign(bytes.begin() + 4 + static_cast<std::ptrdiff_t>(n_len),
-               bytes.begin() + static_cast<std::ptrdiff_t>(total));
+  key.n.assign(fields->modulus.begin(), fields->modulus.end());
+  key.e.assign(fields->exponent.begin(), fields->exponent.end());
   if (!IsUsable(key)) return std::nullopt;
   return key;
 }

@@ -88,7 +88,7 @@ Answer SelectFile(CardState& state, const Command& c) {
   const Found<File*> target = Target(state, c);
   if (!target.ok()) return Status(target.sw);
   File* const file = target.value;
-  state.session.current = file->fid;
+  state.transient.current = file->fid;
   const std::optional<std::size_t> ne = c.Ne();
   if (c.p2 == kNoResponse || !ne) return Status(sw::kSuccess);
   std::vector<uint8_t> fcp = Fcp(*file);

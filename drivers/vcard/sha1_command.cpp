@@ -29,7 +29,7 @@ Answer Single(const Command& c) {
 Answer First(CardState& state, const Command& c) {
   if (c.p2 != 0xFF) return Status(sw::kWrongP1P2);
   if (c.data.size() != kPiece) return Status(sw::kWrongLength);
-  state.session.pending = Sha1Chain{{c.data.begin(), c.data.end()}};
+  state.transient.pending = Sha1Chain{{c.data.begin(), c.data.end()}};
   return Status(sw::kSuccess);
 }
 
@@ -37,12 +37,12 @@ Answer First(CardState& state, const Command& c) {
 // with those parameters would make a message of 0x3FFF bytes, which ends in
 // 63 bytes, not 64.
 Answer Continued(CardState& state, const Command& c) {
-  auto* chain = std::get_if<Sha1Chain>(&state.session.pending);
+  auto* chain = std::get_if<Sha1Chain>(&state.transient.pending);
   if (chain == nullptr) return Status(sw::kConditionsNotSatisfied);
   std::vector<uint8_t>& message = chain->message;
   if (c.p1 == kMiddle && c.p2 == 0xFF && c.data.size() == kPiece) {
     if (message.size() + kPiece > kMaxMessage) {
-      state.session.pending = std::monostate{};
+      state.transient.pending = std::monostate{};
       return Status(sw::kWrongLength);
     }
     message.insert(message.end(), c.data.begin(), c.data.end());
@@ -52,7 +52,7 @@ Answer Continued(CardState& state, const Command& c) {
   message.insert(message.end(), c.data.begin(), c.data.end());
   const bool complete = !c.data.empty() && c.data.size() <= kPiece && message.size() == total;
   Answer answer = complete ? Digest(message) : Status(sw::kWrongLength);
-  state.session.pending = std::monostate{};
+  state.transient.pending = std::monostate{};
   return answer;
 }
 
@@ -61,7 +61,7 @@ Answer Continued(CardState& state, const Command& c) {
 // Anything but a continued piece ends a chain in progress.
 Answer HashSha1(CardState& state, const Command& c) {
   if (c.p1 & kContinued) return Continued(state, c);
-  state.session.pending = std::monostate{};
+  state.transient.pending = std::monostate{};
   if (c.p1 == kSingle) return Single(c);
   if (c.p1 == kFirst) return First(state, c);
   return Status(sw::kWrongP1P2);

@@ -1,5 +1,5 @@
 // Everything the card holds: the persistent contents that the image keeps,
-// and the session state that a reset clears.
+// and the transient state that a reset clears.
 #pragma once
 
 #include <array>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "card.h"
+#include "protocol/public_key_record.h"
 
 namespace tarnwick::vcard {
 
@@ -71,9 +72,9 @@ struct Key {
   std::vector<uint8_t> value;
 };
 
-constexpr std::size_t kRsaBytes = 128;
-constexpr std::size_t kRsaHalfBytes = 64;
-constexpr std::size_t kRsaSlots = 4;
+constexpr std::size_t kRsaBytes = record::kCardModulusBytes;
+constexpr std::size_t kRsaHalfBytes = kRsaBytes / 2;
+constexpr std::size_t kKeySlots = 4;
 
 // An RSA-1024 private key with e = 65537, every value left-padded to its
 // fixed width.
@@ -92,7 +93,7 @@ struct Persistent {
   uint8_t key_write_ac = 0;
   std::map<uint8_t, Passphrase> passphrases;
   std::map<uint8_t, Key> keys;
-  std::array<std::optional<RsaPrivateKey>, kRsaSlots> rsa_slots;
+  std::array<std::optional<RsaPrivateKey>, kKeySlots> key_slots;
 };
 
 // A public key as the RSA commands use it: modulus and exponent bytes.
@@ -112,7 +113,7 @@ struct PendingErase {
 };
 
 struct PendingKeyGeneration {
-  uint8_t slot = 0;  // 0: offline, the key goes to the host
+  uint8_t key_slot = 0;  // 0: offline, the key goes to the host
   BusyPhase busy;
   std::optional<RsaPrivateKey> key;  // once generated
   int answers_given = 0;
@@ -124,7 +125,8 @@ struct Sha1Chain {
 
 using LongOperation = std::variant<std::monostate, PendingErase, PendingKeyGeneration, Sha1Chain>;
 
-struct Session {
+// What the card holds from one reset to the next.
+struct Transient {
   uint16_t current = kMasterFile;
   std::bitset<256> verified;       // passphrase references
   std::bitset<256> authenticated;  // key identifiers
@@ -138,7 +140,7 @@ struct Session {
 struct CardState {
   CardOptions options;
   Persistent card;
-  Session session;
+  Transient transient;
   bool changed = false;
   DurableSave durable_save;
 };

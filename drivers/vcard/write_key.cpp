@@ -15,7 +15,7 @@ constexpr std::size_t kBlockHeader = 2;  // type, usage
 Answer WriteKey(CardState& state, const Command& c) {
   if (!IsKeyIdentifier(c.p2)) return Status(sw::kWrongP1P2);
   if (!c.CarriesDataOnly() || c.data.size() < kBlockHeader) return Status(sw::kWrongLength);
-  if (!AccessGranted(state.card.key_write_ac, state.session)) return Status(sw::kSecurityNotSatisfied);
+  if (!AccessGranted(state.card.key_write_ac, state.transient)) return Status(sw::kSecurityNotSatisfied);
   const uint8_t type = c.data[0];
   const std::size_t length = KeyLength(type);
   if (length == 0) return Status(sw::kWrongData);
@@ -30,7 +30,7 @@ Answer WriteKey(CardState& state, const Command& c) {
   if (!exists && keys.size() >= kMaxKeys) return Status(sw::kNoSpace);
   keys[c.p2] = std::move(key);
   // Whatever was proven with the old value no longer holds.
-  state.session.authenticated.reset(c.p2);
+  state.transient.authenticated.reset(c.p2);
   state.changed = true;
   return Status(sw::kSuccess);
 }

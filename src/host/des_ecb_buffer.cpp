@@ -146,9 +146,9 @@ void ScheduleKey(const uint8_t* key, bool for_decryption, uint32_t* round_keys) 
                        kPc2Tables[2][(c >> 7) & 127] | kPc2Tables[3][c & 127] |
                        kPc2Tables[4][d >> 21] | kPc2Tables[5][(d >> 14) & 127] |
                        kPc2Tables[6][(d >> 7) & 127] | kPc2Tables[7][d & 127];
-    const int slot = for_decryption ? 15 - round : round;
-    round_keys[2 * slot] = static_cast<uint32_t>(k >> 32);
-    round_keys[2 * slot + 1] = static_cast<uint32_t>(k);
+    const int position = for_decryption ? 15 - round : round;
+    round_keys[2 * position] = static_cast<uint32_t>(k >> 32);
+    round_keys[2 * position + 1] = static_cast<uint32_t>(k);
   }
 }
 

@@ -1,9 +1,9 @@
 // rsaPublicEncrypt and rsaPublicVerify: the caller passes the public key, so
 // it is loaded into the card first and the operation frame follows at once.
 #include "transport/exchange.h"
+#include "protocol/public_key_record.h"
 #include "protocol/status_words.h"
 #include "rsa/operation.h"
-#include "rsa/public_key_record.h"
 #include "tarnwick.h"
 
 namespace tarnwick::rsa {
@@ -16,16 +16,16 @@ constexpr uint8_t kLoadedKey = 0x00;
 // The key-load frame is header, record and Le; a longer modulus would no
 // longer fit the one-byte command length.
 constexpr uint8_t kMaxLoadableModulus = CommandFrame::kMaxSendable - CommandFrame::kHeaderSize -
-                                        PublicKeyRecord::kFraming -
-                                        PublicKeyRecord::kExponent.size() - 1;
-constexpr uint8_t kEncryptModulusLength = 128;
+                                        record::kFraming - record::kExponent.size() - 1;
+constexpr uint8_t kEncryptModulusLength = record::kCardModulusBytes;
 
 // 80 CC 00 <record length> <record length> <record> 20; P2 repeats Lc.
 int32_t LoadPublicKey(uint32_t handle, const uint8_t* modulus, uint8_t modulus_len) {
-  const PublicKeyRecord record(modulus, modulus_len, PublicKeyRecord::kExponent.size());
-  const auto record_len = static_cast<uint8_t>(record.size());
+  std::array<uint8_t, record::kMaxRecordBytes> bytes;
+  const auto record_len = static_cast<uint8_t>(
+      record::Write(bytes, std::span<const uint8_t>(modulus, modulus_len), record::kExponent.size()));
   CommandFrame frame(ins::kLoadPublicKey, 0x00, record_len);
-  frame.SetData(record.bytes(), record_len);
+  frame.SetData(bytes.data(), record_len);
   frame.AppendLe(kLoadAnswerLength);
   Response<> answer;
   return Exchange(handle, frame, answer);

@@ -2,6 +2,7 @@
 // and hands back the modulus from the card's public-key answer.
 #include <cstring>
 
+#include "protocol/public_key_record.h"
 #include "protocol/status_words.h"
 #include "reader/log.h"
 #include "rsa/key_generation.h"
@@ -9,10 +10,10 @@
 
 namespace {
 
-// The answer is a public-key record: 6E 80 <128 modulus bytes> ...
-constexpr std::size_t kLengthOffset = 1;
-constexpr std::size_t kModulusOffset = 2;
-constexpr uint8_t kModulusLength = 0x80;
+// The answer is a public-key record in the card's own form.
+constexpr std::size_t kLengthOffset = tarnwick::record::kModulusOffset - 1;
+constexpr std::size_t kModulusOffset = tarnwick::record::kModulusOffset;
+constexpr uint8_t kModulusLength = tarnwick::record::kCardModulusBytes;
 // GBK: "generating the key pair, length error".
 constexpr char kLengthErrorText[] =
     "\xC9\xFA\xB3\xC9\xB9\xAB\xCB\xBD\xD4\xBF\xB6\xD4\xB3\xA4\xB6\xC8\xB4\xED";

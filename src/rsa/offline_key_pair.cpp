@@ -1,5 +1,5 @@
-// OfflineRsaGenerateKeyPair: has the card generate a key pair kept in no slot
-// and collects the answers of the five commands that read it out.
+// OfflineRsaGenerateKeyPair: has the card generate a key pair kept in no key
+// slot and collects the answers of the five commands that read it out.
 #include <cstring>
 
 #include "protocol/status_words.h"
@@ -9,7 +9,7 @@
 namespace {
 
 // P2 0x00: the pair goes to no key slot.
-constexpr uint8_t kNoSlot = 0x00;
+constexpr uint8_t kNoKeySlot = 0x00;
 constexpr int kCollectedAnswers = 5;
 // The caller's buffer is documented to hold five answers of 200 bytes.
 constexpr uint32_t kRoom = 1000;
@@ -28,7 +28,7 @@ extern "C" TW_API int32_t OfflineRsaGenerateKeyPair(int32_t /*unused*/, uint8_t*
                                                     uint32_t* out_len, tw_handle_t reader) {
   using namespace tarnwick;
   *out_len = 0;
-  const CommandFrame generation = rsa::GenerationFrame(kNoSlot);
+  const CommandFrame generation = rsa::GenerationFrame(kNoKeySlot);
   Response<> answer;
   int32_t status = rsa::GenerateAndFetch(reader, generation, answer);
   if (status != sw::kSuccess) return status;

@@ -15,57 +15,57 @@ using CloseFn = int32_t (*)(uint32_t);
 using OneArgFn = int32_t (*)(int32_t);
 using ResetCardFn = int32_t (*)(int32_t, int32_t, int32_t);
 
-// Slot order is the order of resolution.
-enum Slot : std::size_t { kCtOpen, kCtClose, kCtReset, kIccReset, kIccSetNad, kIccTsiApi, kSlotCount };
+// Entry order is the order of resolution.
+enum Entry : std::size_t { kCtOpen, kCtClose, kCtReset, kIccReset, kIccSetNad, kIccTsiApi, kEntryCount };
 
-constexpr const char* kSlotNames[kSlotCount] = {"CT_open",   "CT_close",    "CT_reset",
-                                                "ICC_reset", "ICC_set_NAD", "ICC_tsi_api"};
+constexpr const char* kEntryNames[kEntryCount] = {"CT_open",   "CT_close",    "CT_reset",
+                                                  "ICC_reset", "ICC_set_NAD", "ICC_tsi_api"};
 
 loader::Module g_module = nullptr;
-void* g_slots[kSlotCount] = {};
+void* g_entries[kEntryCount] = {};
 
 template <typename Fn>
-Fn SlotAs(Slot slot) {
-  return reinterpret_cast<Fn>(g_slots[slot]);
+Fn EntryAs(Entry entry) {
+  return reinterpret_cast<Fn>(g_entries[entry]);
 }
 
 void ResolveTable() {
-  for (std::size_t i = 0; i < kSlotCount; ++i) g_slots[i] = loader::FindFunction(g_module, kSlotNames[i]);
+  for (std::size_t i = 0; i < kEntryCount; ++i) g_entries[i] = loader::FindFunction(g_module, kEntryNames[i]);
 }
 
 void ClearTable() {
-  for (void*& slot : g_slots) slot = nullptr;
+  for (void*& entry : g_entries) entry = nullptr;
 }
 
 }  // namespace
 
 std::optional<uint32_t> Open(const char* port) {
-  if (auto fn = SlotAs<OpenFn>(kCtOpen)) return fn(port);
+  if (auto fn = EntryAs<OpenFn>(kCtOpen)) return fn(port);
   return std::nullopt;
 }
 
 std::optional<int32_t> Close(uint32_t handle) {
-  if (auto fn = SlotAs<CloseFn>(kCtClose)) return fn(handle);
+  if (auto fn = EntryAs<CloseFn>(kCtClose)) return fn(handle);
   return std::nullopt;
 }
 
 std::optional<int32_t> ResetReader(int32_t arg) {
-  if (auto fn = SlotAs<OneArgFn>(kCtReset)) return fn(arg);
+  if (auto fn = EntryAs<OneArgFn>(kCtReset)) return fn(arg);
   return std::nullopt;
 }
 
 std::optional<int32_t> ResetCard(int32_t arg1, int32_t arg2, int32_t arg3) {
-  if (auto fn = SlotAs<ResetCardFn>(kIccReset)) return fn(arg1, arg2, arg3);
+  if (auto fn = EntryAs<ResetCardFn>(kIccReset)) return fn(arg1, arg2, arg3);
   return std::nullopt;
 }
 
 std::optional<int32_t> SetNad(int32_t nad) {
-  if (auto fn = SlotAs<OneArgFn>(kIccSetNad)) return fn(nad);
+  if (auto fn = EntryAs<OneArgFn>(kIccSetNad)) return fn(nad);
   return std::nullopt;
 }
 
 int32_t Transmit(uint32_t handle, std::span<const uint8_t> command, uint8_t* rsp_len, uint8_t* rsp) {
-  return loader::Transmit(SlotAs<loader::TransmitFn>(kIccTsiApi), handle, command, rsp_len, rsp);
+  return loader::Transmit(EntryAs<loader::TransmitFn>(kIccTsiApi), handle, command, rsp_len, rsp);
 }
 
 // A bound driver stays bound: a second InitialLib resolves the table again
@@ -80,7 +80,7 @@ uint8_t Bind(uint8_t selector) {
   return 1;
 }
 
-// The table is emptied along with the handle so that no slot can point
+// The table is emptied along with the handle so that no entry can point
 // into an unloaded library.
 int32_t Unbind() {
   if (g_module == nullptr) return 0;

@@ -1,6 +1,6 @@
 // The bound reader driver: its function table and the only way the rest of
-// the library calls into it. Each call checks its slot, so an empty slot (a
-// name the driver lacks, or no driver bound) is never called.
+// the library calls into it. Each call checks its table entry, so an empty
+// entry (a name the driver lacks, or no driver bound) is never called.
 #pragma once
 
 #include <cstdint>

@@ -6,24 +6,19 @@
 #include <openssl/rsa.h>
 #include <openssl/sha.h>
 
-#include <memory>
-
 #include "card_session.h"
+#include "common/openssl_owned.h"
 
 namespace e2e {
 namespace {
 
-template <typename T, void (*Free)(T*)>
-struct Deleter {
-  void operator()(T* p) const { Free(p); }
-};
-using Bn = std::unique_ptr<BIGNUM, Deleter<BIGNUM, BN_free>>;
-using BnCtx = std::unique_ptr<BN_CTX, Deleter<BN_CTX, BN_CTX_free>>;
-using PkeyCtx = std::unique_ptr<EVP_PKEY_CTX, Deleter<EVP_PKEY_CTX, EVP_PKEY_CTX_free>>;
-using Pkey = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY, EVP_PKEY_free>>;
-using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, Deleter<EVP_CIPHER_CTX, EVP_CIPHER_CTX_free>>;
-using ParamBld = std::unique_ptr<OSSL_PARAM_BLD, Deleter<OSSL_PARAM_BLD, OSSL_PARAM_BLD_free>>;
-using Params = std::unique_ptr<OSSL_PARAM, Deleter<OSSL_PARAM, OSSL_PARAM_free>>;
+using Bn = tarnwick::openssl::Owned<BIGNUM>;
+using BnCtx = tarnwick::openssl::Owned<BN_CTX>;
+using PkeyCtx = tarnwick::openssl::Owned<EVP_PKEY_CTX>;
+using Pkey = tarnwick::openssl::Owned<EVP_PKEY>;
+using CipherCtx = tarnwick::openssl::Owned<EVP_CIPHER_CTX>;
+using ParamBld = tarnwick::openssl::Owned<OSSL_PARAM_BLD>;
+using Params = tarnwick::openssl::Owned<OSSL_PARAM>;
 
 Bn ToBn(const std::vector<uint8_t>& bytes) {
   return Bn(BN_bin2bn(bytes.data(), static_cast<int>(bytes.size()), nullptr));

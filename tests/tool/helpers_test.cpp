@@ -335,9 +335,9 @@ TEST_P(GlobalOptions, TakenFromAnywhereOnTheLine) {
   auto inv = tarnwick::cli::ParseInvocation(c.args, &why);
   EXPECT_EQ(why, c.error);
   if (!inv) return;
-  EXPECT_EQ(inv->session.selector, c.selector);
-  EXPECT_EQ(inv->session.port, c.port);
-  EXPECT_EQ(inv->session.trace, c.trace);
+  EXPECT_EQ(inv->connection.selector, c.selector);
+  EXPECT_EQ(inv->connection.port, c.port);
+  EXPECT_EQ(inv->connection.trace, c.trace);
   EXPECT_EQ(inv->help, c.help);
   EXPECT_EQ(inv->rest, c.rest);
 }

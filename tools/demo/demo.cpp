@@ -1,4 +1,4 @@
-// tarnwick-demo: plays an application's whole session against the card in
+// tarnwick-demo: plays an application's whole run against the card in
 // the reader at COM1 (the virtual card when the built-in driver is bound)
 // and exits 0 only when every step succeeded.
 #include <openssl/sha.h>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "session.h"
+#include "steps.h"
 #include "tarnwick.h"
 
 namespace demo {
@@ -41,7 +41,7 @@ std::string HexPrefix(const uint8_t* bytes, std::size_t n) {
   return text;
 }
 
-void FilesAndRecords(Session& s, tw_handle_t reader) {
+void FilesAndRecords(StepPrinter& s, tw_handle_t reader) {
   s.Step("select EF 0001", SelectFile(0x00, 0, kDataFile, reader));
   const std::vector<uint8_t> data = Pattern(300, 0x11);
   s.Step("write 300 bytes to EF 0001", UpdateBin(static_cast<uint32_t>(data.size()), data.data(), reader));
@@ -59,7 +59,7 @@ void FilesAndRecords(Session& s, tw_handle_t reader) {
   s.Step("read record 1 of EF 0002", got_sw, same, same ? "\"" + std::string(record) + "\"" : "record differs");
 }
 
-void KeyPairAndSignature(Session& s, tw_handle_t reader) {
+void KeyPairAndSignature(StepPrinter& s, tw_handle_t reader) {
   std::array<uint8_t, 128> modulus{};
   uint32_t modulus_length = 0;
   const int32_t generated = RsaGenerateKeyPair(0, kKeySlot, modulus.data(), &modulus_length, reader);
@@ -85,7 +85,7 @@ void KeyPairAndSignature(Session& s, tw_handle_t reader) {
          matches ? "recovered the signed bytes" : "recovered other bytes");
 }
 
-void CardHash(Session& s, tw_handle_t reader) {
+void CardHash(StepPrinter& s, tw_handle_t reader) {
   const std::vector<uint8_t> message = Pattern(300, 0x05);
   std::array<uint8_t, 20> digest{};
   const int32_t sw = SHA_Compress(reader, message.data(), static_cast<int32_t>(message.size()), digest.data());
@@ -99,7 +99,7 @@ void CardHash(Session& s, tw_handle_t reader) {
 
 }  // namespace
 
-int RunSession(Session& s) {
+int RunDemo(StepPrinter& s) {
   const uint8_t bound = InitialLib(1);
   s.CodeStep("bind the serial reader driver", bound, bound == 1, "InitialLib(1) = 1");
   tw_handle_t reader = 0;
@@ -137,7 +137,7 @@ constexpr const char* kHelp =
     "SKORRA_VCARD_DIR set, those changes stay in that folder's card1.img.\n"
     "Exit codes: 0 every step answered 9000; 1 a step failed; 2 a usage error.\n";
 
-// -1 to play the session, else the exit code of what the arguments asked.
+// -1 to play the demo, else the exit code of what the arguments asked.
 int AnswerArguments(int argc, char** argv) {
   if (argc == 1) return -1;
   const std::string first = argv[1];
@@ -159,12 +159,12 @@ int AnswerArguments(int argc, char** argv) {
 int main(int argc, char** argv) {
   if (int answered = AnswerArguments(argc, argv); answered >= 0) return answered;
   std::printf("Tarnwick demo: one application session with the card in the reader at COM1\n\n");
-  demo::Session session(stdout);
-  const int failures = demo::RunSession(session);
+  demo::StepPrinter printer(stdout);
+  const int failures = demo::RunDemo(printer);
   if (failures == 0) {
-    std::printf("\nAll %d steps succeeded.\n", session.steps());
+    std::printf("\nAll %d steps succeeded.\n", printer.steps());
     return 0;
   }
-  std::printf("\n%d of %d steps failed.\n", failures, session.steps());
+  std::printf("\n%d of %d steps failed.\n", failures, printer.steps());
   return 1;
 }

@@ -1,5 +1,5 @@
 // The subcommand table: each entry names a subcommand, documents it, and
-// turns its arguments into an action that runs inside a card session.
+// turns its arguments into an action that runs inside a card connection.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +11,7 @@
 
 #include "args.h"
 #include "report.h"
-#include "session.h"
+#include "connection.h"
 #include "tarnwick.h"
 
 namespace tarnwick::cli {
@@ -19,7 +19,7 @@ namespace tarnwick::cli {
 struct Context {
   tw_handle_t reader;  // 0 for host-only work
   Report& report;
-  const SessionOptions& session;
+  const ConnectionOptions& connection;
 };
 
 // What a subcommand does once its arguments are read.

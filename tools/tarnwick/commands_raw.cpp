@@ -76,7 +76,7 @@ std::vector<RawCommand> ParseCommands(ArgReader& a, const std::vector<std::strin
 // is reported and the action does nothing.
 std::unique_ptr<DriverLink> BindDriver(Context& c) {
   std::string why;
-  auto link = DriverLink::Bind(c.session.selector, &why);
+  auto link = DriverLink::Bind(c.connection.selector, &why);
   if (!link) c.report.Failure(why);
   return link;
 }

@@ -49,13 +49,13 @@ bool ListPort(Context& c, const DriverLink& link, uint8_t port) {
 
 Action ParseReaders(ArgReader&) {
   return [](Context& c) {
-    if (InitialLib(c.session.selector) != 1) {
-      c.report.Failure("InitialLib(" + std::to_string(c.session.selector) +
-                       "): " + DriverLink::LoadFailure(c.session.selector));
+    if (InitialLib(c.connection.selector) != 1) {
+      c.report.Failure("InitialLib(" + std::to_string(c.connection.selector) +
+                       "): " + DriverLink::LoadFailure(c.connection.selector));
       return;
     }
     std::string why;
-    if (auto link = DriverLink::Bind(c.session.selector, &why)) {
+    if (auto link = DriverLink::Bind(c.connection.selector, &why)) {
       int opened = 0;
       for (uint8_t port = 1; port <= kPorts; ++port) opened += ListPort(c, *link, port) ? 1 : 0;
       if (opened == 0) c.report.Failure("no port opens");

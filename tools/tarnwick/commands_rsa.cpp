@@ -16,7 +16,7 @@ constexpr std::size_t kLongestOperationData = 250;
 constexpr std::size_t kLongestLoadedModulus = 242;
 // The key-pair answers that OfflineRsaGenerateKeyPair collects fit here.
 constexpr std::size_t kOfflineRoom = 1000;
-// What the card hands out for a 1024-bit key kept in no slot: the CRT
+// What the card hands out for a 1024-bit key kept in no key slot: the CRT
 // values of the private key, 64 bytes each.
 constexpr std::array<std::string_view, 5> kPrivateValues = {"p", "q", "dP", "dQ", "qInv"};
 constexpr std::size_t kPrivateValueSize = 64;
@@ -138,8 +138,8 @@ Action GenerateOffline(std::optional<std::string> out) {
 }
 
 // The record's file is selected first: a file that is not there must not
-// cost the key in the slot, which generation replaces before the record is
-// written.
+// cost the key in the key slot, which generation replaces before the record
+// is written.
 Action GenerateToFile(uint8_t keyid, uint8_t fid) {
   return [=](Context& c) {
     int32_t sw = SelectFile(0x00, 0, fid, c.reader);

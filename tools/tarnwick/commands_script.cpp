@@ -1,4 +1,4 @@
-// The `run` subcommand: a script of subcommand lines in one card session;
+// The `run` subcommand: a script of subcommand lines in one card connection;
 // from standard input, each line runs as it arrives.
 #include <algorithm>
 #include <cstdio>
@@ -49,12 +49,12 @@ void RunSteps(Context& c, const std::vector<ScriptStep>& steps, bool keep_going)
 }
 
 // Lines from standard input, each run as soon as it is read; the card
-// session opens at the first line that needs the card. A person at the
+// connection opens at the first line that needs the card. A person at the
 // terminal gets a prompt and carries on after a failed line.
 void RunAsTyped(Context& c, bool keep_going) {
   const bool person = platform::InputIsTerminal();
   keep_going = keep_going || person;
-  std::unique_ptr<CardSession> card;
+  std::unique_ptr<CardConnection> card;
   for (int line_no = 1;; ++line_no) {
     if (person) std::fputs("tarnwick> ", stderr);
     auto line = ReadInputLine();
@@ -67,10 +67,10 @@ void RunAsTyped(Context& c, bool keep_going) {
       c.report.Failure(why);
     } else {
       if (step->writes_stdout) c.report.UseStream(stderr);
-      if (step->command->needs_card && !card) card = std::make_unique<CardSession>(c.session, c.report);
+      if (step->command->needs_card && !card) card = std::make_unique<CardConnection>(c.connection, c.report);
       if (step->command->needs_card && !card->open()) return;
-      Context in_session{card ? card->reader() : 0, c.report, c.session};
-      ok = RunStep(in_session, *step, !person);
+      Context in_connection{card ? card->reader() : 0, c.report, c.connection};
+      ok = RunStep(in_connection, *step, !person);
     }
     if (!ok && !keep_going) {
       c.report.Line("stopped at line " + std::to_string(line_no));
@@ -102,10 +102,10 @@ Action ParseRun(ArgReader& a) {
       RunSteps(c, *shared, keep_going);
       return;
     }
-    CardSession card(c.session, c.report);
+    CardConnection card(c.connection, c.report);
     if (!card.open()) return;
-    Context in_session{card.reader(), c.report, c.session};
-    RunSteps(in_session, *shared, keep_going);
+    Context in_connection{card.reader(), c.report, c.connection};
+    RunSteps(in_connection, *shared, keep_going);
   };
 }
 

@@ -4,6 +4,7 @@
 
 #include "command.h"
 #include "file_io.h"
+#include "protocol/status_words.h"
 #include "typed_input.h"
 
 namespace tarnwick::cli {
@@ -85,11 +86,11 @@ std::string_view ExternAuthMeaning(int32_t result) {
 // An empty VERIFY verifies nothing: the card answers with the state of the
 // passphrase, so 63Cx is the answer to the question, not a failure.
 void ReportTriesLeft(Context& c, int32_t sw) {
-  if ((sw & 0xFFF0) != TW_SW_TRIES_LEFT) {
+  if ((sw & tarnwick::sw::kTriesLeftMask) != tarnwick::sw::kTriesLeft) {
     c.report.Status("VerifyPassphrase", sw);
     return;
   }
-  int tries = sw & 0x0F;
+  int tries = sw & ~tarnwick::sw::kTriesLeftMask;
   c.report.Answer("VerifyPassphrase", sw,
                   "not verified, " + std::to_string(tries) + (tries == 1 ? " try left" : " tries left"), true);
 }

@@ -1,16 +1,16 @@
-// Runs one subcommand's action, opening the card session it needs.
+// Runs one subcommand's action, opening the card connection it needs.
 #include "execute.h"
 
 namespace tarnwick::cli {
 
-int Execute(const Command& command, const Action& action, const SessionOptions& session, Report& report) {
+int Execute(const Command& command, const Action& action, const ConnectionOptions& connection, Report& report) {
   if (!command.needs_card) {
-    Context context{0, report, session};
+    Context context{0, report, connection};
     action(context);
   } else {
-    CardSession card(session, report);
+    CardConnection card(connection, report);
     if (card.open()) {
-      Context context{card.reader(), report, session};
+      Context context{card.reader(), report, connection};
       action(context);
     }
   }

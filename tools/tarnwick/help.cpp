@@ -93,7 +93,7 @@ void PrintCommandHelp(const Command& command, std::FILE* out) {
     std::fprintf(out, "example:\n  %.*s\n", static_cast<int>(command.example.size()), command.example.data());
     return;
   }
-  // Lines that need earlier steps in the same session, as a shell runs them.
+  // Lines that need earlier steps in the same connection, as a shell runs them.
   std::fprintf(out, "example, a script on a fresh card:\n%s%.*s\n%s", kScriptStart,
                static_cast<int>(command.example.size()), command.example.data(), kScriptEnd);
 }

@@ -72,7 +72,7 @@ std::optional<Invocation> ParseInvocation(std::vector<std::string> args, std::st
     } else if (token == "--version") {
       inv.version = true;
     } else if (token == "--trace") {
-      inv.session.trace = true;
+      inv.connection.trace = true;
     } else if (IsOption(token, "--driver")) {
       auto value = TakeValue(args, &i, "--driver", why);
       if (!value) return std::nullopt;
@@ -80,7 +80,7 @@ std::optional<Invocation> ParseInvocation(std::vector<std::string> args, std::st
         *why = "--driver: expected serial or usb, got '" + *value + "'";
         return std::nullopt;
       }
-      inv.session.selector = *value == "serial" ? 1 : 2;
+      inv.connection.selector = *value == "serial" ? 1 : 2;
     } else if (IsOption(token, "--port")) {
       auto value = TakeValue(args, &i, "--port", why);
       if (!value) return std::nullopt;
@@ -89,7 +89,7 @@ std::optional<Invocation> ParseInvocation(std::vector<std::string> args, std::st
         *why = "--port: expected a number from 1 to 4, got '" + *value + "'";
         return std::nullopt;
       }
-      inv.session.port = static_cast<uint8_t>(*port);
+      inv.connection.port = static_cast<uint8_t>(*port);
     } else if (inv.rest.empty() && token.size() > 1 && token[0] == '-') {
       *why = token + ": unknown option; tarnwick --help lists the options";
       return std::nullopt;
@@ -142,7 +142,7 @@ int RunTool(std::vector<std::string> args) {
                  why.c_str());
     return kExitUsage;
   }
-  return Execute(*command, action, inv->session, report);
+  return Execute(*command, action, inv->connection, report);
 }
 
 }  // namespace tarnwick::cli

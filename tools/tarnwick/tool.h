@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "session.h"
+#include "connection.h"
 
 namespace tarnwick::cli {
 
 struct Invocation {
-  SessionOptions session;
+  ConnectionOptions connection;
   bool help = false;
   bool version = false;
   std::vector<std::string> rest;  // the subcommand's name and its arguments

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "protocol/instructions.h"
+#include "protocol/status_words.h"
 
 namespace tarnwick::cli {
 namespace {
@@ -14,11 +15,9 @@ constexpr uint8_t kDescriptorTag = 0x82;
 constexpr uint8_t kPiece = 128;
 // Bit 8 of P1 would make the offset a short file identifier.
 constexpr uint32_t kLastOffset = 0x7FFF;
-constexpr int32_t kOk = TW_SW_SUCCESS;
-constexpr int32_t kEndReached = TW_SW_END_REACHED;
 // READ BINARY at an offset past the end of the file.
-constexpr int32_t kOffsetBeyondEnd = TW_SW_WRONG_PARAMETERS;
-constexpr int32_t kNoSuchRecord = TW_SW_RECORD_NOT_FOUND;
+constexpr int32_t kOffsetBeyondEnd = sw::kWrongParameters;
+constexpr int32_t kNoSuchRecord = sw::kRecordNotFound;
 constexpr uint8_t kLastRecord = 254;
 
 FileKind KindFromDescriptor(uint8_t descriptor) {
@@ -48,7 +47,7 @@ FileShape ShapeFromFcp(std::span<const uint8_t> fcp) {
 }
 
 CardAnswer ReadWholeTransparent(const DriverLink& link, tw_handle_t reader, std::optional<uint32_t> size) {
-  CardAnswer whole{{}, kOk};
+  CardAnswer whole{{}, sw::kSuccess};
   const uint32_t end = size.value_or(kLastOffset + 1);
   for (uint32_t offset = 0; offset < end && offset <= kLastOffset;) {
     const auto le = static_cast<uint8_t>(std::min<uint32_t>(kPiece, end - offset));
@@ -57,10 +56,10 @@ CardAnswer ReadWholeTransparent(const DriverLink& link, tw_handle_t reader, std:
     whole.data.insert(whole.data.end(), piece.data.begin(), piece.data.end());
     offset += static_cast<uint32_t>(piece.data.size());
     // Without a size from the card, its own signs of the end are the end.
-    bool ended = piece.sw == kEndReached || (piece.sw == kOk && piece.data.size() < le) ||
+    bool ended = piece.sw == sw::kEndReached || (piece.sw == sw::kSuccess && piece.data.size() < le) ||
                  (piece.sw == kOffsetBeyondEnd && !size && offset > 0);
     if (ended) break;
-    if (piece.sw != kOk) {
+    if (piece.sw != sw::kSuccess) {
       whole.sw = piece.sw;
       break;
     }
@@ -69,12 +68,12 @@ CardAnswer ReadWholeTransparent(const DriverLink& link, tw_handle_t reader, std:
 }
 
 Records ReadAllRecords(const DriverLink& link, tw_handle_t reader, uint8_t sfi) {
-  Records all{{}, kOk};
+  Records all{{}, sw::kSuccess};
   for (uint8_t number = 1; number <= kLastRecord; ++number) {
     const uint8_t command[] = {ins::kReadRecord.cla, ins::kReadRecord.ins, number, static_cast<uint8_t>(sfi << 3 | 0x04), 0x00};
     CardAnswer record = link.Exchange(reader, command);
     if (record.sw == kNoSuchRecord) break;
-    if (record.sw != kOk && record.sw != kEndReached) {
+    if (record.sw != sw::kSuccess && record.sw != sw::kEndReached) {
       all.sw = record.sw;
       break;
     }

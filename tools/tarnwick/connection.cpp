@@ -1,5 +1,5 @@
-// Opening and closing the card session around the tool's operations.
-#include "session.h"
+// Opening and closing the card connection around the tool's operations.
+#include "connection.h"
 
 #include <cstdlib>
 #include <string>
@@ -27,7 +27,7 @@ void EnableDriverTrace() {
     SetVariable("SKORRA_TRACE", "1");
 }
 
-CardSession::CardSession(const SessionOptions& options, Report& report) {
+CardConnection::CardConnection(const ConnectionOptions& options, Report& report) {
   if (options.trace) EnableDriverTrace();
   if (InitialLib(options.selector) != 1) {
     report.Failure("InitialLib(" + std::to_string(options.selector) + "): " +
@@ -51,7 +51,7 @@ CardSession::CardSession(const SessionOptions& options, Report& report) {
   card_reset_ = true;
 }
 
-CardSession::~CardSession() {
+CardConnection::~CardConnection() {
   if (reader_ != 0) CloseCom(&reader_);
   if (bound_) FreeLib();
 }

@@ -1,4 +1,4 @@
-// One card session as an application runs it: InitialLib, OpenCom,
+// One card connection as an application runs it: InitialLib, OpenCom,
 // ResetICC, then the operations, then CloseCom and FreeLib.
 #pragma once
 
@@ -9,21 +9,21 @@
 
 namespace tarnwick::cli {
 
-struct SessionOptions {
+struct ConnectionOptions {
   uint8_t selector = 1;  // InitialLib: 1 the serial driver, 2 the USB one
   uint8_t port = 1;      // OpenCom: COM1 to COM4
   bool trace = false;    // turn on the driver's trace before binding
 };
 
-class CardSession {
+class CardConnection {
  public:
   // Binds the driver, opens the reader and resets the card; a step that
-  // fails is reported and the session stays closed.
-  CardSession(const SessionOptions& options, Report& report);
+  // fails is reported and the connection stays closed.
+  CardConnection(const ConnectionOptions& options, Report& report);
   // Closes whatever was opened, in reverse order.
-  ~CardSession();
-  CardSession(const CardSession&) = delete;
-  CardSession& operator=(const CardSession&) = delete;
+  ~CardConnection();
+  CardConnection(const CardConnection&) = delete;
+  CardConnection& operator=(const CardConnection&) = delete;
 
   bool open() const { return reader_ != 0 && card_reset_; }
   tw_handle_t reader() const { return reader_; }

@@ -1,4 +1,4 @@
-// The steps of the demo session and how each one is printed.
+// The steps of the demo and how each one is printed.
 #pragma once
 
 #include <cstdint>
@@ -10,9 +10,9 @@ namespace demo {
 // One printed step. A card command's result is its status word; the steps
 // whose functions answer with codes of their own report 0x9000 when the
 // code says success.
-class Session {
+class StepPrinter {
  public:
-  explicit Session(std::FILE* out) : out_(out) {}
+  explicit StepPrinter(std::FILE* out) : out_(out) {}
 
   // Prints the step with the status word; ok says whether the step did what
   // it should (a command can answer 0x9000 and still hand back wrong data).
@@ -31,7 +31,7 @@ class Session {
   int failures_ = 0;
 };
 
-// The whole session on the reader at COM1; the number of failed steps.
-int RunSession(Session& session);
+// The whole demo on the reader at COM1; the number of failed steps.
+int RunDemo(StepPrinter& printer);
 
 }  // namespace demo
