@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include <openssl/crypto.h>
 #include <tarnwick.h>
 
 namespace tarnwick::pkcs11 {
@@ -83,6 +84,7 @@ bool CardLink::Open(uint8_t port) {
 }
 
 void CardLink::Close() {
+  ForgetPin();
   if (reader_ == 0) return;
   tw_handle_t handle = reader_;
   CloseCom(&handle);
@@ -95,7 +97,53 @@ int32_t CardLink::Verify(std::span<const uint8_t> pin) {
   return Noted(VerifyPassphrase(pin.data(), static_cast<uint8_t>(pin.size()), kUserPassphrase, reader_));
 }
 
+void CardLink::KeepPin(std::span<const uint8_t> pin) {
+  ForgetPin();
+  kept_length_ = std::min(pin.size(), kept_pin_.size());
+  std::copy_n(pin.begin(), kept_length_, kept_pin_.begin());
+}
+
+void CardLink::ForgetPin() {
+  OPENSSL_cleanse(kept_pin_.data(), kept_pin_.size());
+  kept_length_ = 0;
+}
+
+// A shared reader answers 0xFFFE, sending nothing, to the first command
+// after another program reset the card: the current file and the verified
+// PIN are gone. The sequence runs again from its start once the reset is
+// taken up, so a program keeps its login while others come and go.
+template <class Sequence>
+int32_t CardLink::Sustained(Sequence sequence) {
+  const int32_t status = sequence();
+  return status == TW_SW_CARD_RESET && TakeUpReset() ? sequence() : status;
+}
+
+// Without a login there is nothing to restore. With one, the kept PIN is
+// verified again only while the counter is full: a PIN another program
+// changed then costs at most one try, which the next right PIN gives back,
+// and never locks the card. Otherwise the login is dropped.
+bool CardLink::TakeUpReset() {
+  if (kept_length_ == 0) {
+    card_reset = false;
+    return true;
+  }
+  PinState state;
+  if (ReadPinStateOnce(state) != sw::kSuccess) return false;
+  const bool restored = state.verified || (state.tries_left == kPinTriesIssued &&
+                                           Verify({kept_pin_.data(), kept_length_}) == sw::kSuccess);
+  if (!restored) {
+    ForgetPin();
+    return false;
+  }
+  card_reset = false;
+  return true;
+}
+
 int32_t CardLink::ReadPinState(PinState& state) {
+  return Sustained([&] { return ReadPinStateOnce(state); });
+}
+
+int32_t CardLink::ReadPinStateOnce(PinState& state) {
   const uint8_t none = 0;
   const int32_t status = Noted(VerifyPassphrase(&none, 0, kUserPassphrase, reader_));
   state = PinState{};
@@ -121,18 +169,22 @@ int32_t CardLink::Unblock(std::span<const uint8_t> code, std::span<const uint8_t
 }
 
 int32_t CardLink::ReadFile(uint8_t fid, std::size_t n, std::vector<uint8_t>& out) {
-  int32_t status = SelectEf(fid, reader_);
-  if (status != sw::kSuccess) return status;
-  std::vector<uint8_t> data(n);
-  if (n > 0) status = Noted(ReadBin(static_cast<uint32_t>(n), data.data(), reader_));
-  if (status == sw::kSuccess) out = std::move(data);
-  return status;
+  return Sustained([&] {
+    int32_t status = SelectEf(fid, reader_);
+    if (status != sw::kSuccess) return status;
+    std::vector<uint8_t> data(n);
+    if (n > 0) status = Noted(ReadBin(static_cast<uint32_t>(n), data.data(), reader_));
+    if (status == sw::kSuccess) out = std::move(data);
+    return status;
+  });
 }
 
 int32_t CardLink::WriteFile(uint8_t fid, std::span<const uint8_t> data) {
-  int32_t status = SelectEf(fid, reader_);
-  if (status != sw::kSuccess || data.empty()) return status;
-  return Noted(UpdateBin(static_cast<uint32_t>(data.size()), data.data(), reader_));
+  return Sustained([&] {
+    int32_t status = SelectEf(fid, reader_);
+    if (status != sw::kSuccess || data.empty()) return status;
+    return Noted(UpdateBin(static_cast<uint32_t>(data.size()), data.data(), reader_));
+  });
 }
 
 int32_t CardLink::CreateFile(uint8_t fid, uint16_t size, bool read_after_login) {
@@ -143,16 +195,17 @@ int32_t CardLink::CreateFile(uint8_t fid, uint16_t size, bool read_after_login) 
                                                    kAfterUserPassphrase,
                                                    0,
                                                    0};
-  return Noted(Createfile(fid, kDescriptionLength, description, reader_));
+  return Sustained([&] { return Noted(Createfile(fid, kDescriptionLength, description, reader_)); });
 }
 
 int32_t CardLink::Random(std::span<uint8_t> out) {
-  return Noted(GetChallenge(out.data(), static_cast<uint32_t>(out.size()), reader_));
+  return Sustained([&] { return Noted(GetChallenge(out.data(), static_cast<uint32_t>(out.size()), reader_)); });
 }
 
 int32_t CardLink::GenerateKeyPair(uint8_t key_slot, std::array<uint8_t, kModulusBytes>& modulus) {
   uint32_t length = 0;
-  const int32_t status = Noted(RsaGenerateKeyPair(0, key_slot, modulus.data(), &length, reader_));
+  const int32_t status =
+      Sustained([&] { return Noted(RsaGenerateKeyPair(0, key_slot, modulus.data(), &length, reader_)); });
   return status == sw::kSuccess && length != kModulusBytes ? sw::kWrongData : status;
 }
 
@@ -161,7 +214,7 @@ int32_t CardLink::Sign(uint8_t key_slot, std::span<const uint8_t> data, std::vec
   uint8_t out[256];
   uint32_t length = 0;
   const int32_t status =
-      Noted(rsaPrivateSign(key_slot, data.data(), static_cast<uint8_t>(data.size()), out, &length, reader_));
+      Sustained([&] { return Noted(rsaPrivateSign(key_slot, data.data(), static_cast<uint8_t>(data.size()), out, &length, reader_)); });
   if (status == sw::kSuccess) signature.assign(out, out + std::min<uint32_t>(length, sizeof out));
   return status;
 }
@@ -171,7 +224,7 @@ int32_t CardLink::Decrypt(uint8_t key_slot, std::span<const uint8_t> data, std::
   uint8_t out[256];
   uint32_t length = 0;
   const int32_t status =
-      Noted(rsaPrivateDecrypt(key_slot, data.data(), static_cast<uint8_t>(data.size()), out, &length, reader_));
+      Sustained([&] { return Noted(rsaPrivateDecrypt(key_slot, data.data(), static_cast<uint8_t>(data.size()), out, &length, reader_)); });
   if (status == sw::kSuccess) plain.assign(out, out + std::min<uint32_t>(length, sizeof out));
   return status;
 }

@@ -19,6 +19,7 @@ enum class CardCall { kAny, kPin, kCreateFile, kGenerateKey, kSign, kDecrypt };
 
 constexpr uint8_t kUserPassphrase = 0x01;
 constexpr std::size_t kPinBytes = 8;  // the card pads shorter values with 0xFF
+constexpr int kPinTriesIssued = 3;    // the card's passphrase 01 is issued with three tries
 constexpr std::size_t kModulusBytes = record::kCardModulusBytes;
 constexpr CK_ULONG kKeyBits = record::kCardKeyBits;
 // The most data the card pads into one block: its signature (type 1) and
@@ -42,6 +43,10 @@ class CardLink {
   int32_t Reset();
 
   int32_t Verify(std::span<const uint8_t> pin);
+  // The user's PIN while the token is logged in, to verify again when
+  // another program resets a shared card; wiped by ForgetPin.
+  void KeepPin(std::span<const uint8_t> pin);
+  void ForgetPin();
   int32_t ReadPinState(PinState& state);
   int32_t ChangePin(std::span<const uint8_t> old_pin, std::span<const uint8_t> new_pin);
   int32_t Unblock(std::span<const uint8_t> code, std::span<const uint8_t> new_pin);
@@ -58,7 +63,14 @@ class CardLink {
   int32_t Decrypt(uint8_t key_slot, std::span<const uint8_t> data, std::vector<uint8_t>& plain);
 
  private:
+  template <class Sequence>
+  int32_t Sustained(Sequence sequence);
+  bool TakeUpReset();
+  int32_t ReadPinStateOnce(PinState& state);
+
   uint32_t reader_ = 0;
+  std::array<uint8_t, kPinBytes> kept_pin_{};
+  std::size_t kept_length_ = 0;
 };
 
 // A PIN padded as the card keeps it; false when its length is out of range.

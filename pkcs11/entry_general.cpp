@@ -10,7 +10,6 @@ namespace {
 
 constexpr CK_VERSION kModuleVersion = {1, 0};
 constexpr CK_VERSION kCardVersion = {1, 0};
-constexpr CK_ULONG kPinTriesIssued = 3;  // the card's passphrase 01 is issued with three tries
 
 // Cryptoki's text fields are blank-padded and not terminated.
 void Fill(unsigned char* field, std::size_t width, std::string_view text) {
@@ -35,7 +34,7 @@ CK_RV CopyList(const Items& items, T* list, CK_ULONG_PTR count) {
 
 CK_FLAGS PinFlags(const PinState& pin) {
   if (pin.blocked) return CKF_USER_PIN_LOCKED;
-  if (pin.tries_left < 0 || static_cast<CK_ULONG>(pin.tries_left) >= kPinTriesIssued) return 0;
+  if (pin.tries_left < 0 || pin.tries_left >= kPinTriesIssued) return 0;
   return CKF_USER_PIN_COUNT_LOW | (pin.tries_left == 1 ? CKF_USER_PIN_FINAL_TRY : 0);
 }
 

@@ -33,6 +33,7 @@ CK_RV LoginUser(Slot& slot, std::span<const uint8_t> pin) {
   const CK_RV rv = PinResult(slot.card().Verify(pin));
   if (rv != CKR_OK) return rv;
   slot.login = Login::kUser;
+  slot.card().KeepPin(pin);
   bool found = false;
   const CK_RV loaded = slot.LoadDirectory(&found);
   return loaded == CKR_DEVICE_REMOVED ? loaded : CKR_OK;
@@ -73,6 +74,7 @@ CK_RV ChangeUserPin(Slot& slot, std::span<const uint8_t> old_pin, std::span<cons
     const CK_RV reset = slot.EndLogin();
     if (reset != CKR_OK) return reset;
   }
+  if (rv == CKR_OK && slot.login == Login::kUser) slot.card().KeepPin(new_pin);
   const bool card_forgot = rv == CKR_PIN_INCORRECT || rv == CKR_PIN_LOCKED;
   if (card_forgot && slot.login == Login::kUser) {
     const CK_RV reset = slot.EndLogin();

@@ -49,6 +49,7 @@ void Slot::Forget() {
 
 void Slot::DropLogin() {
   login = Login::kNone;
+  card_.ForgetPin();
   OPENSSL_cleanse(so_code.data(), so_code.size());
   ForgetPrivateFiles();
 }

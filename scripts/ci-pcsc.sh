@@ -67,5 +67,14 @@ grep -qx "apdu: 9000 command completed" <<<"$answer"
 
 ctest --test-dir "$build" -L pcsc --output-on-failure
 
+echo "== two programs on one card through PC/SC: ssh-agent holding it while pkcs11-tool and PyKCS11 use it"
+kill "$vcard_pid"; wait "$vcard_pid" 2>/dev/null || true
+first_slot_card() { timeout 5 pcsc_scan -c 2>/dev/null | grep -A2 "Virtual PCD 00 00" | grep -q "Card inserted"; }
+SKORRA_VCARD_DIR=$(mktemp -d) "$build/out/tarnwick-vcard" --port 35963 &
+vcard_pid=$!
+wait_for "a fresh card in Virtual PCD 00 00" first_slot_card
+TARNWICK_TEST_DRIVER=usb SKORRA_PCSC_READER="Virtual PCD 00 00" \
+  tests/pkcs11/consumers_test.sh "$build/out/libtarnwick-pkcs11.so" share
+
 echo "== one command, library + PC/SC against SCardTransmit straight"
-"$build/out/pcsc_apdu_timing" 2000 "Virtual PCD 00 01"
+"$build/out/pcsc_apdu_timing" 2000 "Virtual PCD 00 00"

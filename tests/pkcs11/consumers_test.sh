@@ -20,6 +20,8 @@ trap cleanup EXIT
 export SKORRA_VCARD_DIR=$work/cards
 mkdir -p "$SKORRA_VCARD_DIR"
 unset SKORRA_TRACE SKORRA_TRACE_SECRETS TARNWICK_PKCS11_DRIVER
+# TARNWICK_TEST_DRIVER=usb runs a case on the PC/SC readers instead.
+[ "${TARNWICK_TEST_DRIVER:-}" = usb ] && export TARNWICK_PKCS11_DRIVER=usb
 pin=12345678
 puk=87654321
 
