@@ -33,6 +33,7 @@ CK_RV Start(Slot& slot, Operation& op, CK_MECHANISM_PTR mechanism, CK_FLAGS func
   started.active = true;
   started.mechanism = mechanism->mechanism;
   started.key = entry;
+  started.key_object = key;
   op = std::move(started);
   return CKR_OK;
 }
@@ -78,9 +79,23 @@ CK_RV SignedBytes(Operation& op, Bytes* out) {
   return CKR_OK;
 }
 
+// The key the operation began with, while its handle still names it: a
+// session or another program may have destroyed it since, and a generation
+// may have put a new key in its key slot. A card key is looked up on the
+// card, in the same burst of commands as its use.
+CK_RV KeyStillThere(Slot& slot, const Operation& op, KeyUse use) {
+  if (use == KeyUse::kCard) {
+    const CK_RV rv = slot.Refresh();
+    if (rv != CKR_OK) return rv;
+  }
+  std::size_t entry = 0;
+  return UsableKey(slot, op.key_object, use == KeyUse::kCard, &entry);
+}
+
 CK_RV FinishSign(Slot& slot, Operation& op, CK_BYTE_PTR out, CK_ULONG_PTR out_length) {
   Bytes payload, signature;
-  CK_RV rv = SignedBytes(op, &payload);
+  CK_RV rv = KeyStillThere(slot, op, KeyUse::kCard);
+  if (rv == CKR_OK) rv = SignedBytes(op, &payload);
   if (rv == CKR_OK) rv = CardResult(slot.card().Sign(static_cast<uint8_t>(op.key + 1), payload, signature));
   End(op);
   if (rv != CKR_OK) return rv;
@@ -92,7 +107,8 @@ CK_RV FinishSign(Slot& slot, Operation& op, CK_BYTE_PTR out, CK_ULONG_PTR out_le
 
 CK_RV FinishVerify(Slot& slot, Operation& op, CK_BYTE_PTR signature, CK_ULONG length) {
   Bytes payload;
-  CK_RV rv = SignedBytes(op, &payload);
+  CK_RV rv = KeyStillThere(slot, op, KeyUse::kHost);
+  if (rv == CKR_OK) rv = SignedBytes(op, &payload);
   const KeyEntry key = slot.directory().keys[op.key];
   End(op);
   if (rv != CKR_OK) return rv;
@@ -105,6 +121,7 @@ CK_RV FinishVerify(Slot& slot, Operation& op, CK_BYTE_PTR signature, CK_ULONG le
 CK_RV DecryptOnCard(Slot& slot, Operation& op, CK_BYTE_PTR data, CK_ULONG length) {
   if (data == nullptr) return CKR_ARGUMENTS_BAD;
   if (length != kModulusBytes) return CKR_ENCRYPTED_DATA_LEN_RANGE;
+  if (const CK_RV rv = KeyStillThere(slot, op, KeyUse::kCard); rv != CKR_OK) return rv;
   Bytes plain;
   const int32_t status = slot.card().Decrypt(static_cast<uint8_t>(op.key + 1), {data, length}, plain);
   if (status == sw::kWrongData) return CKR_ENCRYPTED_DATA_INVALID;
@@ -234,7 +251,8 @@ CK_RV C_Encrypt(CK_SESSION_HANDLE handle, CK_BYTE_PTR data, CK_ULONG length, CK_
   return WithOperation(handle, &Session::encrypt, [&](Slot& slot, Operation& op) {
     return Ending(op, [&]() -> CK_RV {
       if (auto answer = NoRoom(out, out_length, kModulusBytes)) return *answer;
-      CK_RV rv = Feed(op, data, length);
+      CK_RV rv = KeyStillThere(slot, op, KeyUse::kHost);
+      if (rv == CKR_OK) rv = Feed(op, data, length);
       Bytes cipher;
       const KeyEntry& key = slot.directory().keys[op.key];
       if (rv == CKR_OK)

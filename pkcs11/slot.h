@@ -34,6 +34,7 @@ struct Operation {
   Parts parts = Parts::kUndecided;
   CK_MECHANISM_TYPE mechanism = 0;
   std::size_t key = 0;  // key slot of the key object
+  CK_OBJECT_HANDLE key_object = CK_INVALID_HANDLE;
   std::unique_ptr<Hash> hash;
   Bytes data;                   // what single-part mechanisms collect
   std::optional<Bytes> result;  // a card result kept for a retry with a larger buffer

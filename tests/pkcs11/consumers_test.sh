@@ -152,9 +152,16 @@ refused(P.CKR_ATTRIBUTE_READ_ONLY, s.setAttributeValue, key, [(P.CKA_SIGN, False
 s.destroyObject(pub[0])
 assert not s.findObjects([(P.CKA_CLASS, P.CKO_PUBLIC_KEY), (P.CKA_ID, (7,))])
 s.sign(key, b"data", P.Mechanism(P.CKM_SHA256_RSA_PKCS))
-s.destroyObject(key)
+# Destroyed, and its key slot given a new pair, between C_SignInit and
+# C_Sign: the new key does not sign in its place.
+assert s.lib.C_SignInit(s.session, P.Mechanism(P.CKM_SHA256_RSA_PKCS).to_native(), key) == P.CKR_OK
+other = lib.openSession(lib.getSlotList(tokenPresent=True)[0], P.CKF_SERIAL_SESSION | P.CKF_RW_SESSION)
+other.destroyObject(key)
+again = other.generateKeyPair([(P.CKA_ID, (8,))], [(P.CKA_ID, (8,))])
+signature = P.ckbytelist()
+assert s.lib.C_Sign(s.session, P.ckbytelist(b"data"), signature) == P.CKR_OK
+assert s.lib.C_Sign(s.session, P.ckbytelist(b"data"), signature) == P.CKR_KEY_HANDLE_INVALID
 refused(P.CKR_KEY_HANDLE_INVALID, s.sign, key, b"data", P.Mechanism(P.CKM_SHA256_RSA_PKCS))
-again = s.generateKeyPair([(P.CKA_ID, (8,))], [(P.CKA_ID, (8,))])
 assert key not in again and pub[0] not in again
 refused(P.CKR_OBJECT_HANDLE_INVALID, s.getAttributeValue, key, [P.CKA_LABEL])
 s.destroyObject(again[1])
