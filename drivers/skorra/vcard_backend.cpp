@@ -118,6 +118,7 @@ bool VirtualCardBackend::Settle() {
 bool VirtualCardBackend::TakeLock(std::string& problem) {
   std::string why;
   std::optional<CardLock> lock = CardLock::TakeWithin(store_->lock_path(), kPatience, why);
+  held_elsewhere_ = !lock && why == CardLock::kInUse;
   if (!lock) {
     problem = store_->lock_path().string() + ": " + why;
     return false;
@@ -206,7 +207,9 @@ bool VirtualCardBackend::PowerUp() {
   return true;
 }
 
-// A card in a file runs each command under the lease.
+// A card in a file runs each command under the lease. A card that another
+// process kept busy all the while is there, only busy: 0x6FF0, never the
+// 0xFFFF of a card gone, after which callers give up on the card.
 Reply VirtualCardBackend::Transmit(std::span<const uint8_t> command) {
   if (!lease_) return Run(command);
   Reply reply{{}, sw::kExchangeFailed};
@@ -217,6 +220,7 @@ Reply VirtualCardBackend::Transmit(std::span<const uint8_t> command) {
         reply = contents_current_ ? Run(command) : Reply{{}, sw::kMemoryFailure};
       },
       problem);
+  if (!ran && held_elsewhere_) reply.sw = sw::kCardBusy;
   // The application only sees the status word; a person needs the reason.
   if (!ran || !problem.empty()) std::fprintf(stderr, "skorra: %s\n", problem.c_str());
   return reply;

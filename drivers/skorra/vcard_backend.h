@@ -60,6 +60,7 @@ class VirtualCardBackend final : public Backend {
   std::vector<uint8_t> saved_image_;  // what the file held when this process last read or wrote it
   bool on_disk_ = false;              // false while the file did not exist
   bool contents_current_ = false;     // the burst began with the files' contents
+  bool held_elsewhere_ = false;       // the last burst found another process holding the lock
   std::optional<Lease> lease_;        // last: given back before the rest goes
 };
 

@@ -9,6 +9,7 @@
 #include <future>
 #include <thread>
 
+#include "card_lock.h"
 #include "driver_support.h"
 
 namespace skorratest {
@@ -267,6 +268,23 @@ TEST_F(CardImages, FailedSaveRefusesCountedSecretsWithoutComparing) {
   fs::remove(dir / (full_disk ? "filler" : "card1.img"));
   if (!full_disk) fs::rename(dir / "moved", dir / "card1.img");
   EXPECT_EQ(Send(handle, wrong).sw, 0x63C2);
+  driver_.CT_close(handle);
+}
+
+// Another process that never pauses keeps the card: after the driver's
+// patience the command answers 0x6FF0 (busy), since 0xFFFF would tell the
+// caller the card is gone; once the lock is free the card answers again.
+TEST_F(CardImages, CardKeptBusyElsewhereAnswersBusy) {
+  const uint32_t handle = OpenAndPowerUp("COM1");
+  ASSERT_EQ(Send(handle, apdu::kSelectData).sw, 0x9000);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the burst's lock given back
+  std::string problem;
+  {
+    const auto other = tarnwick::skorra::CardLock::Take(cards_.path() / ".card1.lock", problem);
+    ASSERT_TRUE(other) << problem;
+    EXPECT_EQ(Send(handle, apdu::kRead4).sw, 0x6FF0);
+  }
+  EXPECT_EQ(Send(handle, apdu::kRead4).sw, 0x9000);
   driver_.CT_close(handle);
 }
 
