@@ -10,12 +10,20 @@
 
 namespace {
 
-TEST(Pkcs11Removal, CardPulledOutAndPutBack) {
-  testos::SetVariable("TARNWICK_PKCS11_DRIVER", "usb");
-  testos::SetVariable("SKORRA_PCSC_READER", pcsctest::kTestReader);
+// The module on the PC/SC driver, with a card served in the test reader.
+class ServedToken : public testing::Test {
+ protected:
+  void SetUp() override {
+    testos::SetVariable("TARNWICK_PKCS11_DRIVER", "usb");
+    testos::SetVariable("SKORRA_PCSC_READER", pcsctest::kTestReader);
+    ASSERT_TRUE(card.Insert());
+    ASSERT_EQ(C_Initialize(nullptr), CKR_OK);
+  }
+
   pcsctest::ServedCard card;
-  ASSERT_TRUE(card.Insert());
-  ASSERT_EQ(C_Initialize(nullptr), CKR_OK);
+};
+
+TEST_F(ServedToken, CardPulledOutAndPutBack) {
   CK_SESSION_HANDLE session = 0;
   CK_BYTE random[8];
   ASSERT_EQ(C_OpenSession(1, CKF_SERIAL_SESSION, nullptr, nullptr, &session), CKR_OK);
@@ -44,14 +52,9 @@ struct OtherProgram {
   CK_STATE state_after;
 };
 
-class Pkcs11Reset : public testing::TestWithParam<OtherProgram> {};
+class ServedTokenReset : public ServedToken, public testing::WithParamInterface<OtherProgram> {};
 
-TEST_P(Pkcs11Reset, CardResetByAnotherProgram) {
-  testos::SetVariable("TARNWICK_PKCS11_DRIVER", "usb");
-  testos::SetVariable("SKORRA_PCSC_READER", pcsctest::kTestReader);
-  pcsctest::ServedCard card;
-  ASSERT_TRUE(card.Insert());
-  ASSERT_EQ(C_Initialize(nullptr), CKR_OK);
+TEST_P(ServedTokenReset, CardResetByAnotherProgram) {
   CK_SESSION_HANDLE session = 0;
   CK_UTF8CHAR pin[] = "12345678";
   ASSERT_EQ(C_OpenSession(1, CKF_SERIAL_SESSION, nullptr, nullptr, &session), CKR_OK);
@@ -88,7 +91,7 @@ TEST_P(Pkcs11Reset, CardResetByAnotherProgram) {
   EXPECT_EQ(C_Finalize(nullptr), CKR_OK);
 }
 
-INSTANTIATE_TEST_SUITE_P(Pkcs11Removal, Pkcs11Reset,
+INSTANTIATE_TEST_SUITE_P(OtherPrograms, ServedTokenReset,
                          testing::Values(OtherProgram{"reset_only", false, CKR_OK, CKS_RO_USER_FUNCTIONS},
                                          OtherProgram{"wrong_try_then_reset", true, CKR_DEVICE_ERROR,
                                                       CKS_RO_PUBLIC_SESSION}),
