@@ -38,6 +38,11 @@ Serial SerialOfPath(const std::filesystem::path& path) {
   return serial;
 }
 
+// The card a file holds before it is first written, or after it was deleted.
+vcard::Card UnwrittenCard(const std::filesystem::path& path) {
+  return vcard::Card(vcard::CardOptions{.serial = SerialOfPath(path)});
+}
+
 // Each card is touched only by its own port, under that port's lock.
 std::optional<vcard::Card>& MemoryCard(int port_number) {
   static std::array<std::optional<vcard::Card>, kPortCount> cards;
@@ -68,7 +73,7 @@ std::unique_ptr<VirtualCardBackend> VirtualCardBackend::FromStore(ImageStore sto
     return nullptr;
   }
   if (loaded.outcome == ImageStore::Outcome::kMissing) {
-    vcard::Card fresh(vcard::CardOptions{.serial = SerialOfPath(store.path())});
+    vcard::Card fresh = UnwrittenCard(store.path());
     std::vector<uint8_t> image = fresh.SaveImage();
     return std::unique_ptr<VirtualCardBackend>(
         new VirtualCardBackend(std::move(fresh), std::move(store), std::move(image), false));
@@ -141,8 +146,8 @@ bool VirtualCardBackend::CatchUp(std::string& problem) {
   }
   const bool exists = now.outcome == ImageStore::Outcome::kLoaded;
   if (exists == on_disk_ && (!exists || now.image == saved_image_)) return true;
-  // A file deleted meanwhile is a fresh card, as at open.
-  std::vector<uint8_t> image = exists ? std::move(now.image) : vcard::Card().SaveImage();
+  // A file deleted meanwhile is a fresh card, as at open, with the same serial.
+  std::vector<uint8_t> image = exists ? std::move(now.image) : UnwrittenCard(store_->path()).SaveImage();
   if (!owned_->ReplaceContents(image.data(), image.size())) {
     problem = store_->path().string() + ": truncated or damaged card image";
     return false;

@@ -271,6 +271,24 @@ TEST_F(CardImages, FailedSaveRefusesCountedSecretsWithoutComparing) {
   driver_.CT_close(handle);
 }
 
+// A card file deleted while a port is open comes back as the unwritten
+// card every process sees, with the serial number its path gives.
+TEST_F(CardImages, DeletedFileComesBackWithItsSerial) {
+  const std::string kSelectSerial = "00 A4 00 00 02 00 03 00";
+  uint32_t handle = OpenAndPowerUp("COM1");
+  ASSERT_EQ(Send(handle, kSelectSerial).sw, 0x9000);
+  const std::string unwritten = Send(handle, "00 B0 00 00 08").data;
+  driver_.CT_close(handle);
+  WriteDeadBeefAndClose();
+  handle = OpenAndPowerUp("COM1");
+  ASSERT_EQ(Send(handle, apdu::kSelectData).sw, 0x9000);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the burst's lock given back
+  fs::remove(Image(1));
+  ASSERT_EQ(Send(handle, kSelectSerial).sw, 0x9000);
+  EXPECT_EQ(Send(handle, "00 B0 00 00 08").data, unwritten);
+  driver_.CT_close(handle);
+}
+
 // Another process that never pauses keeps the card: after the driver's
 // patience the command answers 0x6FF0 (busy), since 0xFFFF would tell the
 // caller the card is gone; once the lock is free the card answers again.
