@@ -229,6 +229,8 @@ int32_t CardLink::Decrypt(uint8_t key_slot, std::span<const uint8_t> data, std::
   return status;
 }
 
+PaddedPin::~PaddedPin() { OPENSSL_cleanse(bytes.data(), bytes.size()); }
+
 bool PadPin(std::span<const uint8_t> pin, std::array<uint8_t, kPinBytes>& padded) {
   if (pin.empty() || pin.size() > kPinBytes) return false;
   padded.fill(0xFF);

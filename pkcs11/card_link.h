@@ -76,6 +76,15 @@ class CardLink {
 // A PIN padded as the card keeps it; false when its length is out of range.
 bool PadPin(std::span<const uint8_t> pin, std::array<uint8_t, kPinBytes>& padded);
 
+// A PIN or unblocking code padded for one call, wiped however the call ends.
+struct PaddedPin {
+  PaddedPin() = default;
+  PaddedPin(const PaddedPin&) = delete;
+  PaddedPin& operator=(const PaddedPin&) = delete;
+  ~PaddedPin();
+  std::array<uint8_t, kPinBytes> bytes{};
+};
+
 // The card's answer as a Cryptoki result, from one table of status words
 // with the overrides of particular commands.
 CK_RV CardResult(int32_t status, CardCall call = CardCall::kAny);

@@ -1,7 +1,6 @@
 // Sessions and login: the token's login state is shared by all its
 // sessions and mirrors the card's, which a logout or the last closed
 // session clears with a reset.
-#include <openssl/crypto.h>
 
 #include "module.h"
 
@@ -42,12 +41,10 @@ CK_RV LoginUser(Slot& slot, std::span<const uint8_t> pin) {
 // KeyUnblock with the unblocking code; the card's answer is all it tells of
 // the code's tries.
 CK_RV UnblockUserPin(Slot& slot, std::span<const uint8_t> code, std::span<const uint8_t> new_pin) {
-  std::array<uint8_t, kPinBytes> code_padded{}, new_padded{};
-  if (!PadPin(code, code_padded)) return code.empty() ? CKR_PIN_LEN_RANGE : CKR_PIN_INCORRECT;
-  if (!PadPin(new_pin, new_padded)) return CKR_PIN_LEN_RANGE;
-  const int32_t status = slot.card().Unblock(code_padded, new_padded);
-  OPENSSL_cleanse(code_padded.data(), code_padded.size());
-  OPENSSL_cleanse(new_padded.data(), new_padded.size());
+  PaddedPin code_padded, new_padded;
+  if (!PadPin(code, code_padded.bytes)) return code.empty() ? CKR_PIN_LEN_RANGE : CKR_PIN_INCORRECT;
+  if (!PadPin(new_pin, new_padded.bytes)) return CKR_PIN_LEN_RANGE;
+  const int32_t status = slot.card().Unblock(code_padded.bytes, new_padded.bytes);
   slot.NoteUnblockAnswer(status);
   return PinResult(status);
 }
@@ -62,11 +59,9 @@ CK_RV LoginSecurityOfficer(Slot& slot, std::span<const uint8_t> code) {
 }
 
 CK_RV ChangeUserPin(Slot& slot, std::span<const uint8_t> old_pin, std::span<const uint8_t> new_pin) {
-  std::array<uint8_t, kPinBytes> old_padded{}, new_padded{};
-  if (!PadPin(old_pin, old_padded) || !PadPin(new_pin, new_padded)) return CKR_PIN_LEN_RANGE;
-  const CK_RV rv = PinResult(slot.card().ChangePin(old_padded, new_padded));
-  OPENSSL_cleanse(old_padded.data(), old_padded.size());
-  OPENSSL_cleanse(new_padded.data(), new_padded.size());
+  PaddedPin old_padded, new_padded;
+  if (!PadPin(old_pin, old_padded.bytes) || !PadPin(new_pin, new_padded.bytes)) return CKR_PIN_LEN_RANGE;
+  const CK_RV rv = PinResult(slot.card().ChangePin(old_padded.bytes, new_padded.bytes));
   // The card checks the old value like a VERIFY: a match leaves the
   // passphrase verified, a mismatch unverified. Either way the card must
   // end up as the login state says.
@@ -161,10 +156,9 @@ CK_RV C_InitPIN(CK_SESSION_HANDLE handle, CK_UTF8CHAR_PTR pin, CK_ULONG length) 
     if (pin == nullptr) return CKR_ARGUMENTS_BAD;
     if (!IsReadWrite(session)) return CKR_SESSION_READ_ONLY;
     if (slot.login != Login::kSecurityOfficer) return CKR_USER_NOT_LOGGED_IN;
-    std::array<uint8_t, kPinBytes> padded{};
-    if (!PadPin(PinBytes(pin, length), padded)) return CKR_PIN_LEN_RANGE;
-    const int32_t status = slot.card().Unblock(slot.so_code, padded);
-    OPENSSL_cleanse(padded.data(), padded.size());
+    PaddedPin padded;
+    if (!PadPin(PinBytes(pin, length), padded.bytes)) return CKR_PIN_LEN_RANGE;
+    const int32_t status = slot.card().Unblock(slot.so_code, padded.bytes);
     slot.NoteUnblockAnswer(status);
     return PinResult(status);
   });
