@@ -34,6 +34,12 @@ class CardLock {
   // on whatever the path names now.
   bool StillHeld() const;
 
+  // In a child just forked: closes the child's copies of the locks its
+  // parent holds, which would otherwise keep the parent's cards locked for
+  // the child's whole life (a lock belongs to the open file, which fork
+  // shares). The parent keeps its locks. Only async-signal-safe calls.
+  static void DropInheritedAfterFork();
+
  private:
   CardLock(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
   int fd_;

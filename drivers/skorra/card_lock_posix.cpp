@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -16,6 +18,28 @@ namespace {
 // a lock nobody else looks at: the open is tried again on what the path
 // names now, a few times.
 constexpr int kAttempts = 8;
+
+// The descriptors of the locks this process holds, for a forked child to
+// close; -1 in a free place. More than enough for the four ports.
+constexpr std::size_t kHeldPlaces = 16;
+struct HeldPlace {
+  std::atomic<int> fd{-1};
+};
+std::array<HeldPlace, kHeldPlaces> g_held;
+
+void NoteHeld(int fd) {
+  for (auto& place : g_held) {
+    int free = -1;
+    if (place.fd.compare_exchange_strong(free, fd)) return;
+  }
+}
+
+void NoteReleased(int fd) {
+  for (auto& place : g_held) {
+    int held = fd;
+    if (place.fd.compare_exchange_strong(held, -1)) return;
+  }
+}
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
@@ -45,7 +69,10 @@ std::optional<CardLock> CardLock::Take(const std::filesystem::path& path, std::s
       ::close(fd);
       return std::nullopt;
     }
-    if (NamesFile(path, fd)) return CardLock(fd, path);
+    if (NamesFile(path, fd)) {
+      NoteHeld(fd);
+      return CardLock(fd, path);
+    }
     ::close(fd);
   }
   problem = "the lock file keeps being replaced";
@@ -57,7 +84,16 @@ bool CardLock::StillHeld() const { return fd_ >= 0 && NamesFile(path_, fd_); }
 CardLock::CardLock(CardLock&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) { other.fd_ = -1; }
 
 CardLock::~CardLock() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ < 0) return;
+  NoteReleased(fd_);
+  ::close(fd_);
+}
+
+void CardLock::DropInheritedAfterFork() {
+  for (auto& place : g_held) {
+    const int fd = place.fd.exchange(-1);
+    if (fd >= 0) ::close(fd);
+  }
 }
 
 }  // namespace tarnwick::skorra

@@ -6,10 +6,13 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <span>
+#include <utility>
 #include <string_view>
 
 #include "backend_select.h"
+#include "card_lock.h"
 #include "settings.h"
 #include "vcard/crypto_library.h"
 
@@ -51,8 +54,30 @@ Port* AllPorts(int& count) {
   return g_ports.data();
 }
 
+// The child is one thread, and a thread of its parent may have been inside a
+// port when it forked: each port's lock starts afresh, and what the parent
+// held is closed (CardLock::DropInheritedAfterFork) and left to it.
+void ForgetPortsInChild() {
+  CardLock::DropInheritedAfterFork();
+  for (Port& port : g_ports) {
+    new (&port.mutex_) std::mutex;
+    port.inherited_ = port.connection_.has_value();
+  }
+}
+
+void Port::LetGoIfInherited() {
+  if (!std::exchange(inherited_, false)) return;
+  // Never destroyed: its lease's thread and its PC/SC context stayed in the
+  // parent, and its files are the parent's to write.
+  (void)connection_->backend.release();
+  (void)connection_->trace.release();
+  connection_.reset();
+}
+
 uint32_t Port::Open(int number, BackendKind preferred) {
   std::lock_guard lock(mutex_);
+  LetGoIfInherited();
+  WatchForks();
   if (connection_) return 0;  // a port serves one connection at a time
   const Settings settings = ReadSettings();
   const std::string name(kPortNames[static_cast<std::size_t>(number - 1)]);
@@ -75,6 +100,7 @@ uint32_t Port::Open(int number, BackendKind preferred) {
 
 bool Port::Close() {
   std::lock_guard lock(mutex_);
+  LetGoIfInherited();
   if (!connection_) return false;
   if (connection_->trace) connection_->trace->Event("close");
   connection_->backend->Close();
@@ -84,6 +110,7 @@ bool Port::Close() {
 
 bool Port::PowerUp(const char* why) {
   std::lock_guard lock(mutex_);
+  LetGoIfInherited();
   if (!connection_) return false;
   if (connection_->trace) connection_->trace->Event(why);
   return connection_->backend->PowerUp();
@@ -91,11 +118,13 @@ bool Port::PowerUp(const char* why) {
 
 void Port::Announce(const std::string& event) {
   std::lock_guard lock(mutex_);
+  LetGoIfInherited();
   if (connection_ && connection_->trace) connection_->trace->Event(event);
 }
 
 bool Port::Describe(std::string& description, std::vector<uint8_t>& atr) {
   std::lock_guard lock(mutex_);
+  LetGoIfInherited();
   if (!connection_) return false;
   description = connection_->backend->Description();
   atr = connection_->backend->AnswerToReset();
@@ -104,6 +133,7 @@ bool Port::Describe(std::string& description, std::vector<uint8_t>& atr) {
 
 int32_t Port::Transmit(uint8_t cmd_len, const uint8_t* cmd, uint8_t* rsp_len, uint8_t* rsp) {
   std::lock_guard lock(mutex_);
+  LetGoIfInherited();
   if (rsp_len != nullptr) *rsp_len = 0;
   if (!connection_) return kExchangeFailed;
   Connection& connection = *connection_;

@@ -44,9 +44,22 @@ class Port {
     std::unique_ptr<Trace> trace;
   };
 
+  // A connection a forked child inherited is its parent's: the child lets it
+  // go without a word to the card or its files, and the port is closed.
+  void LetGoIfInherited();
+  friend void ForgetPortsInChild();
+
   std::mutex mutex_;
   std::optional<Connection> connection_;
+  bool inherited_ = false;
 };
+
+// The fork handler of a child: its ports' connections are its parent's.
+void ForgetPortsInChild();
+
+// Registers ForgetPortsInChild where processes fork (fork_posix.cpp; no-op
+// in fork_windows.cpp); once is enough.
+void WatchForks();
 
 // 1 to 4 for "COM1" to "COM4", 0 for any other name (a null pointer too).
 int PortNumber(const char* name);

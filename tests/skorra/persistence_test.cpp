@@ -289,6 +289,27 @@ TEST_F(CardImages, DeletedFileComesBackWithItsSerial) {
   driver_.CT_close(handle);
 }
 
+// A child forked while a port holds its card keeps none of it: the parent
+// takes the card again at once though the child lives on, and the child's
+// copy of the port is closed without touching the card's files.
+TEST_F(CardImages, ForkedChildHoldsNoCard) {
+  if (testos::kWindows) GTEST_SKIP() << "Windows processes do not fork";
+  const uint32_t handle = OpenAndPowerUp("COM1");
+  ASSERT_EQ(Send(handle, apdu::kSelectData).sw, 0x9000);  // the burst's lock is held now
+  const testos::ChildId child = testos::Fork([&] {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    return driver_.CT_close(handle) == 0 ? 1 : 0;
+  });
+  ASSERT_NE(child, -1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Send(handle, apdu::kWriteDeadBeef).sw, 0x9000);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  EXPECT_EQ(testos::Wait(child), 0);
+  driver_.CT_close(handle);
+  EXPECT_EQ(ReadDataFile("COM1"), "DE AD BE EF");
+}
+
 // Another process that never pauses keeps the card: after the driver's
 // patience the command answers 0x6FF0 (busy), since 0xFFFF would tell the
 // caller the card is gone; once the lock is free the card answers again.

@@ -74,4 +74,9 @@ ChildId Start(const std::string& program, const std::vector<std::string>& args);
 // Ends the child at once, as a crash would, and waits until it is gone.
 void Kill(ChildId child);
 
+// A copy of this process running `work`, whose result is its exit code; -1
+// where processes do not fork (Windows). Wait gives the exit code.
+ChildId Fork(const std::function<int()>& work);
+int Wait(ChildId child);
+
 }  // namespace testos

@@ -148,4 +148,12 @@ void Kill(ChildId child) {
   ExitCode(static_cast<pid_t>(child));
 }
 
+ChildId Fork(const std::function<int()>& work) {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(work());
+  return pid;
+}
+
+int Wait(ChildId child) { return ExitCode(static_cast<pid_t>(child)); }
+
 }  // namespace testos
