@@ -26,7 +26,7 @@ bool Lease::Run(const std::function<void()>& work, std::string& problem) {
   if (taken) {
     if (!state_->hooks.take(problem)) return false;
     state_->held = true;
-    if (!watcher_.joinable()) watcher_ = std::thread([state = state_] { WatchIdle(state); });
+    if (!watcher_.joinable()) watcher_ = StartWatcher([state = state_] { WatchIdle(state); });
   }
   work();
   state_->deadline = std::chrono::steady_clock::now() + state_->idle;

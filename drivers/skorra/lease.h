@@ -56,9 +56,11 @@ class Lease {
   std::thread watcher_;  // started with the first lease
 };
 
-// Ends a stopped watcher: joined where the system lets a thread end while
-// the driver is being unloaded, let go where it does not (lease_posix.cpp,
+// Starts the watcher, and ends it once stopped: joined where the system lets
+// a thread end while the driver is being unloaded; where it does not, let go,
+// holding the driver loaded until it has returned (lease_posix.cpp,
 // lease_windows.cpp).
+std::thread StartWatcher(std::function<void()> watch);
 void EndWatcher(std::thread& watcher);
 
 }  // namespace tarnwick::skorra

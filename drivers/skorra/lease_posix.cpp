@@ -3,6 +3,8 @@
 
 namespace tarnwick::skorra {
 
+std::thread StartWatcher(std::function<void()> watch) { return std::thread(std::move(watch)); }
+
 void EndWatcher(std::thread& watcher) { watcher.join(); }
 
 }  // namespace tarnwick::skorra

@@ -12,7 +12,6 @@
 #include <string_view>
 
 #include "backend_select.h"
-#include "card_lock.h"
 #include "settings.h"
 #include "vcard/crypto_library.h"
 
@@ -56,9 +55,8 @@ Port* AllPorts(int& count) {
 
 // The child is one thread, and a thread of its parent may have been inside a
 // port when it forked: each port's lock starts afresh, and what the parent
-// held is closed (CardLock::DropInheritedAfterFork) and left to it.
+// held is left to it.
 void ForgetPortsInChild() {
-  CardLock::DropInheritedAfterFork();
   for (Port& port : g_ports) {
     new (&port.mutex_) std::mutex;
     port.inherited_ = port.connection_.has_value();

@@ -54,11 +54,11 @@ class Port {
   bool inherited_ = false;
 };
 
-// The fork handler of a child: its ports' connections are its parent's.
+// For a child just forked: its ports' connections are its parent's.
 void ForgetPortsInChild();
 
-// Registers ForgetPortsInChild where processes fork (fork_posix.cpp; no-op
-// in fork_windows.cpp); once is enough.
+// Has a forked child let go of its parent's cards where processes fork
+// (fork_posix.cpp; nothing in fork_windows.cpp); once is enough.
 void WatchForks();
 
 // 1 to 4 for "COM1" to "COM4", 0 for any other name (a null pointer too).
