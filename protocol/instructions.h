@@ -38,6 +38,9 @@ struct Instruction {
   // A long command: the card answers the poll frame with 0x6FF0 until it
   // is done, then with 0x6D00.
   bool busy_phase = false;
+  // The command puts a new secret (passphrase, key) in the card's memory
+  // in place of the old one, which must not linger where the card keeps it.
+  bool replaces_secret = false;
 
   constexpr bool Names(uint8_t c, uint8_t i, uint8_t p) const {
     return c == cla && i == ins && (p1 == kAnyP1 || p1 == p);
@@ -83,9 +86,9 @@ inline constexpr Instruction kChangeProtocol = Public(kProprietaryClass, 0x14);
 // Passphrases and keys: every byte of a passphrase, an unblocking code or a
 // key block is secret.
 inline constexpr Instruction kVerify{.cla = kIsoClass, .ins = 0x20};
-inline constexpr Instruction kChangePassphrase{.cla = kProprietaryClass, .ins = 0x24};
-inline constexpr Instruction kUnblockPassphrase{.cla = kProprietaryClass, .ins = 0x2C};
-inline constexpr Instruction kWriteKey{.cla = kProprietaryClass, .ins = 0xD4};
+inline constexpr Instruction kChangePassphrase{.cla = kProprietaryClass, .ins = 0x24, .replaces_secret = true};
+inline constexpr Instruction kUnblockPassphrase{.cla = kProprietaryClass, .ins = 0x2C, .replaces_secret = true};
+inline constexpr Instruction kWriteKey{.cla = kProprietaryClass, .ins = 0xD4, .replaces_secret = true};
 inline constexpr Instruction kGetChallenge = Public(kIsoClass, 0x84);
 inline constexpr Instruction kExternalAuthenticate = Public(kIsoClass, 0x82);
 
@@ -102,7 +105,8 @@ inline constexpr Instruction kGenerateKeyPair{.cla = kProprietaryClass,
                                               .ins = 0xCE,
                                               .p1 = 0x00,
                                               .secret_answer = protocol::SecretAnswer::kPrivateKeyValues,
-                                              .busy_phase = true};
+                                              .busy_phase = true,
+                                              .replaces_secret = true};
 
 // Symmetric ciphers and the digest. The card DES command carries its key
 // ahead of the 8-byte block; the CDEA key load carries nothing but a key.
@@ -154,6 +158,13 @@ constexpr uint16_t SecretDataBytes(std::span<const uint8_t> command) {
     if (i->secret_data > secret) secret = i->secret_data;
   }
   return declared ? secret : kAllData;
+}
+
+// Whether the command may put a new secret in place of an old one.
+constexpr bool ReplacesSecret(std::span<const uint8_t> command) {
+  for (const Instruction* i : ins::kAll)
+    if (i->replaces_secret && MayBe(*i, command)) return true;
+  return false;
 }
 
 // Whether the answer's data is secret: a generation into no key slot

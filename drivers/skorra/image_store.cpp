@@ -57,9 +57,9 @@ ImageStore::Loaded ImageStore::Read() {
   return {Outcome::kLoaded, std::move(image.bytes), {}};
 }
 
-bool ImageStore::Write(std::span<const uint8_t> image) {
+bool ImageStore::Write(std::span<const uint8_t> image, bool whole) {
   if (known_ && std::equal(image.begin(), image.end(), held_.begin(), held_.end())) return InPlace();
-  if (!known_ || !image_exists_ || journal_ == Journal::kReplace) return Replace(image);
+  if (!known_ || !image_exists_ || journal_ == Journal::kReplace || whole) return Replace(image);
   return Append(image);
 }
 

@@ -40,7 +40,9 @@ class ImageStore {
   // has grown past its limit or cannot be appended to). Nothing is written
   // when the files already hold the image. False when the image was not
   // kept, or when the files are no longer the ones read or written last.
-  bool Write(std::span<const uint8_t> image);
+  // `whole` replaces the image even so: what it replaces must not stay
+  // in the files.
+  bool Write(std::span<const uint8_t> image, bool whole = false);
 
   // Folds the journal into the image: the image replaced atomically as a
   // whole, then the journal removed. A process killed in between leaves a

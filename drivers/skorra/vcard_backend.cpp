@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <random>
 
+#include "protocol/instructions.h"
+
 namespace tarnwick::skorra {
 namespace {
 
@@ -175,8 +177,8 @@ void VirtualCardBackend::KeepThroughStore() {
   owned_->SetDurableSave([this](std::span<const uint8_t> image) { return Store(image); });
 }
 
-bool VirtualCardBackend::Store(std::span<const uint8_t> image) {
-  if (!StillOurs() || !store_->Write(image)) return false;
+bool VirtualCardBackend::Store(std::span<const uint8_t> image, bool whole) {
+  if (!StillOurs() || !store_->Write(image, whole)) return false;
   saved_image_.assign(image.begin(), image.end());
   on_disk_ = true;
   return true;
@@ -237,7 +239,9 @@ Reply VirtualCardBackend::Run(std::span<const uint8_t> command) {
   static constexpr uint8_t kNothing = 0;
   vcard::Answer answer = card_->Process(command.empty() ? &kNothing : command.data(), command.size());
   if (!card_->TakeChanged() || !store_) return {std::move(answer.data), answer.sw};
-  return SaveOrRollBack(std::move(answer));
+  // A new passphrase or key goes into the image itself, so that the one it
+  // replaced does not stay there behind a journal record.
+  return SaveOrRollBack(std::move(answer), protocol::ReplacesSecret(command));
 }
 
 std::string VirtualCardBackend::Description() const {
@@ -247,8 +251,8 @@ std::string VirtualCardBackend::Description() const {
 // A change the file did not take is undone: the card goes back to what the
 // file holds (as after a power-up), so that what the application was told
 // and what a later process finds agree.
-Reply VirtualCardBackend::SaveOrRollBack(vcard::Answer answer) {
-  if (Store(card_->SaveImage())) return {std::move(answer.data), answer.sw};
+Reply VirtualCardBackend::SaveOrRollBack(vcard::Answer answer, bool whole) {
+  if (Store(card_->SaveImage(), whole)) return {std::move(answer.data), answer.sw};
   if (std::optional<vcard::Card> saved = vcard::Card::LoadImage(saved_image_.data(), saved_image_.size())) {
     *owned_ = std::move(*saved);
     KeepThroughStore();

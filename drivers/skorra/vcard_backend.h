@@ -43,11 +43,11 @@ class VirtualCardBackend final : public Backend {
   Reply Run(std::span<const uint8_t> command);
   bool TakeLock(std::string& problem);
   bool CatchUp(std::string& problem);
-  Reply SaveOrRollBack(vcard::Answer answer);
+  Reply SaveOrRollBack(vcard::Answer answer, bool whole);
   void KeepThroughStore();
   // Writes the image while the card is still this process's own; false
   // when it was not written.
-  bool Store(std::span<const uint8_t> image);
+  bool Store(std::span<const uint8_t> image, bool whole = false);
   bool StillOurs();
   void GiveBack();
   // Writes what the card holds only in memory; false when it was not kept.

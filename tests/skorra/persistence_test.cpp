@@ -56,6 +56,24 @@ TEST_F(CardImages, FreshCardWritesNothingUntilItChanges) {
   EXPECT_EQ(FolderEntries(cards_.path()), (std::vector<std::string>{".card1.lock", "card1.img"}));
 }
 
+// A new passphrase goes into the image itself, so the old one stays in no
+// file of the card; an ordinary write is a journal record.
+TEST_F(CardImages, ReplacedPassphraseStaysInNoFile) {
+  WriteDeadBeefAndClose();
+  const uint32_t handle = OpenAndPowerUp("COM1");
+  ASSERT_EQ(Send(handle, apdu::kSelectData).sw, 0x9000);
+  ASSERT_EQ(Send(handle, "00 D6 00 00 04 01 02 03 04").sw, 0x9000);
+  EXPECT_TRUE(fs::exists(cards_.path() / "card1.journal"));
+  // Passphrase 01 from 12345678 to abcdefgh.
+  ASSERT_EQ(Send(handle, "80 24 00 01 10 31 32 33 34 35 36 37 38 61 62 63 64 65 66 67 68").sw, 0x9000);
+  EXPECT_FALSE(fs::exists(cards_.path() / "card1.journal"));
+  std::ifstream image(Image(1), std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(image)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(bytes.find("12345678"), std::string::npos);
+  EXPECT_NE(bytes.find("abcdefgh"), std::string::npos);
+  driver_.CT_close(handle);
+}
+
 TEST_F(CardImages, FileHoldsTheCardImage) {
   WriteDeadBeefAndClose();
   EXPECT_EQ(ReadFile(Image(1)).substr(0, 5), std::string("TWVC\x01", 5));
